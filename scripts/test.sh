@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs the dependencies, configures, builds (warnings are errors) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHASEMETER_WERROR=ON
+cmake --build "$build" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300
