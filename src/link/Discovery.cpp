@@ -38,6 +38,7 @@ void findcomTick(FormState& form, SerialPort& port) {
     if (form.linked != kFalse) {
         form.Findcom.setEnabled(false);
         form.comunication.setEnabled(true);
+        form.awaitingCount = false; // a count reply lost with the link will not come any more
         form.ui.readEnabled = true;
         form.ui.saveEnabled = true;
         return;

@@ -29,7 +29,8 @@ struct FormState {
     int waitcount = 0;    // COMtimout ticks since the last receive event
     int reccount = 0;     // records reported by the last count reply
     int recindex = 0;     // next record to request; 0 outside a download
-    QByteArray inbuf;     // bytes of the last receive event
+    bool awaitingCount = false; // "Read" asked for the count and no count reply has come yet
+    QByteArray inbuf;           // bytes of the last receive event
 
     LinkCaptions ui;
 

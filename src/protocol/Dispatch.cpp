@@ -1,0 +1,48 @@
+#include "protocol/Dispatch.h"
+
+#include "link/Commands.h"
+#include "link/FormState.h"
+#include "platform/SerialPort.h"
+#include "protocol/Decode.h"
+#include "protocol/Download.h"
+
+namespace pm {
+
+namespace {
+bool isHandshake(const QByteArray& b) {
+    return b.size() >= 3 && quint8(b[0]) == 0xAA && quint8(b[1]) == 0x55 && quint8(b[2]) == 0xAA;
+}
+} // namespace
+
+ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel, RecordSink* table) {
+    if (port.commEvent() != kEvReceive)
+        return ReplyKind::Ignored;
+    form.inbuf = port.input();
+    port.discardInput();
+    port.discardOutput();
+    form.waitcount = 0; // any reply is a sign of life
+
+    if (form.linked == kFalse && form.lastcmd == CmdLink) {
+        if (!isHandshake(form.inbuf))
+            return ReplyKind::Ignored;
+        form.ui.label2 = QStringLiteral("Connected");
+        form.linked = kTrue;
+        return ReplyKind::Handshake;
+    }
+    if (form.lastcmd > kMaxRecordCode) {
+        if (form.lastcmd == CmdCount) {
+            countin(form, form.inbuf);
+            return ReplyKind::Count;
+        }
+        if (form.lastcmd == CmdLive) {
+            livein(form.inbuf, panel);
+            return ReplyKind::Live;
+        }
+        return ReplyKind::Ignored; // the keep-alive of the recall view
+    }
+    if (table)
+        recordin(form.lastcmd, form.inbuf, *table);
+    return ReplyKind::Record;
+}
+
+} // namespace pm

@@ -1,0 +1,122 @@
+#include "records/RecordTable.h"
+
+#include <utility>
+
+namespace pm {
+
+namespace {
+// Where each reading of a record goes, relative to the block's first row.
+std::pair<int, int> cellOf(Field f) {
+    switch (f) {
+    case Field::U1:
+        return {1, 1};
+    case Field::U2:
+        return {2, 1};
+    case Field::I1:
+        return {1, 2};
+    case Field::I2:
+        return {2, 2};
+    case Field::P1:
+        return {1, 3};
+    case Field::P2:
+        return {2, 3};
+    case Field::Q1:
+        return {1, 4};
+    case Field::Q2:
+        return {2, 4};
+    case Field::S1:
+        return {1, 5};
+    case Field::S2:
+        return {2, 5};
+    case Field::PF1:
+        return {1, 6};
+    case Field::PF2:
+        return {2, 6};
+    case Field::PhaseU1U2:
+        return {3, 1};
+    case Field::PhaseI1I2:
+        return {4, 1};
+    case Field::PhaseU1I1:
+        return {3, 3};
+    case Field::PhaseU2I2:
+        return {4, 3};
+    case Field::Freq:
+        return {3, 5};
+    }
+    return {5, 6};
+}
+} // namespace
+
+RecordTable::RecordTable() {
+    gridinit();
+}
+
+void RecordTable::gridinit() {
+    setRows(kRowsPerBlock);
+    for (auto& cell : cells_)
+        cell.clear();
+    writeHeadings(1);
+    if (observer_)
+        observer_->cellsChanged(0, rows_ - 1);
+}
+
+void RecordTable::setRows(int rows) {
+    if (rows < 0 || rows == rows_)
+        return;
+    const int old = rows_;
+    if (observer_)
+        observer_->rowsAboutToChange(old, rows);
+    cells_.resize(size_t(rows) * kCols);
+    // Rows that come back after a cut are new rows: empty.
+    for (size_t k = size_t(old) * kCols; k < cells_.size(); ++k)
+        cells_[k].clear();
+    rows_ = rows;
+    if (observer_)
+        observer_->rowsChanged(old, rows);
+}
+
+QString RecordTable::text(int row, int col) const {
+    return inside(row, col) ? cells_[size_t(row) * kCols + size_t(col)] : QString();
+}
+
+void RecordTable::setText(int row, int col, const QString& text) {
+    if (inside(row, col))
+        cells_[size_t(row) * kCols + size_t(col)] = text;
+}
+
+void RecordTable::writeHeadings(int k) {
+    const int r0 = kRowsPerBlock * (k - 1);
+    setText(r0, 0, QStringLiteral("NO.") + QString::number(k));
+    const char* const headings[] = {"U/V", "I/A", "P/KW", "Q/Kvar", "S/KVA", "PF"};
+    for (int c = 1; c < kCols; ++c)
+        setText(r0, c, QString::fromLatin1(headings[c - 1]));
+    setText(r0 + 1, 0, QStringLiteral("1CH:"));
+    setText(r0 + 2, 0, QStringLiteral("2CH:"));
+    setText(r0 + 3, 0, QStringLiteral("U1U2:"));
+    setText(r0 + 4, 0, QStringLiteral("I1I2:"));
+    setText(r0 + 3, 2, QStringLiteral("U1I1:"));
+    setText(r0 + 4, 2, QStringLiteral("U2I2:"));
+    setText(r0 + 3, 4, QStringLiteral("F/Hz:"));
+}
+
+ReadingTexts& RecordTable::beginRecord(int k) {
+    // Only the rows of block k are touched: the cost of a record does not grow with its index.
+    setRows(kRowsPerBlock * k);
+    writeHeadings(k);
+    block_.r0 = kRowsPerBlock * (k - 1);
+    if (observer_)
+        observer_->cellsChanged(block_.r0, block_.r0 + kRowsPerBlock - 1);
+    return block_;
+}
+
+QString RecordTable::Block::text(Field f) const {
+    const auto [dr, c] = cellOf(f);
+    return table_.text(r0 + dr, c);
+}
+
+void RecordTable::Block::setText(Field f, const QString& text) {
+    const auto [dr, c] = cellOf(f);
+    table_.setText(r0 + dr, c, text);
+}
+
+} // namespace pm

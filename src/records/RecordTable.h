@@ -1,0 +1,69 @@
+#pragma once
+
+#include "protocol/Reading.h"
+#include "protocol/RecordSink.h"
+
+#include <QString>
+#include <vector>
+
+namespace pm {
+
+// Told about every change, so a view can follow the table without walking it.
+class TableObserver {
+public:
+    virtual ~TableObserver() = default;
+    virtual void rowsAboutToChange(int oldRows, int newRows) = 0;
+    virtual void rowsChanged(int oldRows, int newRows) = 0;
+    virtual void cellsChanged(int firstRow, int lastRow) = 0;
+};
+
+// The record table: 7 columns of cell texts, one block of 6 rows per record. Its texts are the
+// only store of downloaded records.
+class RecordTable : public RecordSink {
+public:
+    static constexpr int kCols = 7;
+    static constexpr int kRowsPerBlock = 6;
+
+    RecordTable();
+
+    // The initial state: one block holding the headings of record 1 and no values.
+    void gridinit();
+
+    int rows() const { return rows_; }
+    int cols() const { return kCols; }
+    // Whole blocks held (the row count is always a multiple of 6).
+    int blocks() const { return rows_ / kRowsPerBlock; }
+    void setRows(int rows);
+
+    // Cells outside the table read as "" and are not written.
+    QString text(int row, int col) const;
+    void setText(int row, int col, const QString& text);
+
+    ReadingTexts& beginRecord(int k) override;
+
+    void setObserver(TableObserver* observer) { observer_ = observer; }
+
+private:
+    class Block : public ReadingTexts {
+    public:
+        explicit Block(RecordTable& table) : table_(table) {}
+        int r0 = 0;
+        QString text(Field f) const override;
+        void setText(Field f, const QString& text) override;
+
+    private:
+        RecordTable& table_;
+    };
+
+    void writeHeadings(int k);
+    bool inside(int row, int col) const {
+        return row >= 0 && row < rows_ && col >= 0 && col < kCols;
+    }
+
+    int rows_ = 0;
+    std::vector<QString> cells_;
+    Block block_{*this};
+    TableObserver* observer_ = nullptr;
+};
+
+} // namespace pm
