@@ -9,7 +9,7 @@ packages=(
   libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-uming fonts-dejavu-core
-  xvfb xauth poppler-utils unzip
+  xvfb xauth poppler-utils unzip xxd
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "records/RecordTable.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace pm {
@@ -53,8 +54,7 @@ RecordTable::RecordTable() {
 
 void RecordTable::gridinit() {
     setRows(kRowsPerBlock);
-    for (auto& cell : cells_)
-        cell.clear();
+    blocks_[0].reset();
     writeHeadings(1);
     if (observer_)
         observer_->cellsChanged(0, rows_ - 1);
@@ -66,22 +66,33 @@ void RecordTable::setRows(int rows) {
     const int old = rows_;
     if (observer_)
         observer_->rowsAboutToChange(old, rows);
-    cells_.resize(size_t(rows) * kCols);
-    // Rows that come back after a cut are new rows: empty.
-    for (size_t k = size_t(old) * kCols; k < cells_.size(); ++k)
-        cells_[k].clear();
+    // A cut drops the rows with their texts: rows that come back later are new, empty rows.
+    const size_t keptBlocks = size_t((std::min(old, rows) + kRowsPerBlock - 1) / kRowsPerBlock);
+    blocks_.resize(keptBlocks);
+    blocks_.resize(size_t((rows + kRowsPerBlock - 1) / kRowsPerBlock));
+    if (rows < old && rows % kRowsPerBlock != 0 && blocks_.back())
+        for (int r = rows % kRowsPerBlock; r < kRowsPerBlock; ++r)
+            for (int c = 0; c < kCols; ++c)
+                (*blocks_.back())[size_t(r * kCols + c)].clear();
     rows_ = rows;
     if (observer_)
         observer_->rowsChanged(old, rows);
 }
 
 QString RecordTable::text(int row, int col) const {
-    return inside(row, col) ? cells_[size_t(row) * kCols + size_t(col)] : QString();
+    if (!inside(row, col))
+        return {};
+    const auto& block = blocks_[size_t(row / kRowsPerBlock)];
+    return block ? (*block)[size_t(row % kRowsPerBlock * kCols + col)] : QString();
 }
 
 void RecordTable::setText(int row, int col, const QString& text) {
-    if (inside(row, col))
-        cells_[size_t(row) * kCols + size_t(col)] = text;
+    if (!inside(row, col))
+        return;
+    auto& block = blocks_[size_t(row / kRowsPerBlock)];
+    if (!block)
+        block = std::make_unique<BlockCells>();
+    (*block)[size_t(row % kRowsPerBlock * kCols + col)] = text;
 }
 
 void RecordTable::writeHeadings(int k) {

@@ -60,8 +60,12 @@ private:
         return row >= 0 && row < rows_ && col >= 0 && col < kCols;
     }
 
+    using BlockCells = std::array<QString, kRowsPerBlock * kCols>;
+
     int rows_ = 0;
-    std::vector<QString> cells_;
+    // A block's cells exist once one of them is written: growing the table past blocks whose
+    // records never came costs a null pointer each.
+    std::vector<std::unique_ptr<BlockCells>> blocks_;
     Block block_{*this};
     TableObserver* observer_ = nullptr;
 };
