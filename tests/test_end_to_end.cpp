@@ -88,8 +88,8 @@ TEST(EndToEnd, FindsTheMeterOnCom3ShowsItsReadingsAndSearchesAgainWhenItFallsSil
     ASSERT_TRUE(waitUntil([&] { return program.liveReplies >= 1; }, 3000));
     EXPECT_EQ(program.panelTexts(), v.texts);
 
-    // Silent from 8 s on (room for a loaded machine to link first): the link is declared lost 4 to 5 s after the last reply, and the
-    // search goes on with the ports after COM3.
+    // Silent from 8 s on (room for a loaded machine to link first): the link is declared lost 4 to
+    // 5 s after the last reply, and the search goes on with the ports after COM3.
     ASSERT_TRUE(waitUntil([&] { return program.core.form.linked == pm::kFalse; }, 12000));
     EXPECT_EQ(program.core.form.ui.label2, "Unconnect");
     EXPECT_TRUE(program.core.form.Findcom.enabled());
