@@ -2,11 +2,9 @@
 #include "fakes/WaitUntil.h"
 #include "platform/QtSerialPort.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -134,38 +132,6 @@ TEST_F(QtSerialPortTest, DiscardInputDropsWaitingBytes) {
     ASSERT_TRUE(pty.write(QByteArray::fromHex("aa55aa")));
     ASSERT_TRUE(waitUntil([&] { return events == 1; }));
     EXPECT_EQ(port.input().toHex(), "aa55aa");
-}
-
-TEST_F(QtSerialPortTest, AnswerFasterThanTheDiscardAfterTheRequestIsKept) {
-    ASSERT_EQ(port.open(), pm::kOpenOk);
-    int events = 0;
-    port.setEventHandler([&] { ++events; });
-    ASSERT_TRUE(pty.write(QByteArray::fromHex("0102")));
-    ASSERT_TRUE(waitUntil([&] { return waiting() == 2; }));
-
-    // comsend's order: threshold, frame, discard in, discard out. The far end answers before the
-    // discards run: stale bytes go, the answer stays.
-    port.setThreshold(3);
-    port.output(QByteArray::fromHex("aaf82a"));
-    EXPECT_EQ(waiting(), 0) << "stale bytes are dropped before the frame goes out";
-    EXPECT_EQ(pty.read(3).toHex(), "aaf82a");
-    ASSERT_TRUE(pty.write(QByteArray::fromHex("aa55aa")));
-    // The answer reaches the receive queue while no event runs, as it does inside comsend.
-    const QDeadlineTimer deadline(2000);
-    int queued = 0;
-    while ((::ioctl(pty.slaveFd(), FIONREAD, &queued) != 0 || queued < 3) && !deadline.hasExpired())
-        ;
-    ASSERT_EQ(queued, 3);
-    port.discardInput();
-    port.discardOutput();
-    ASSERT_TRUE(waitUntil([&] { return events == 1; }));
-    EXPECT_EQ(port.input().toHex(), "aa55aa");
-
-    // Outside that moment a discard drops what waits, as before.
-    ASSERT_TRUE(pty.write(QByteArray::fromHex("0304")));
-    ASSERT_TRUE(waitUntil([&] { return waiting() == 2; }));
-    port.discardInput();
-    EXPECT_TRUE(port.input().isEmpty());
 }
 
 TEST_F(QtSerialPortTest, MapsOpenFailuresToTheLinkErrorNumbers) {

@@ -3,7 +3,6 @@
 #include "platform/PortMap.h"
 
 #include <QScopedValueRollback>
-#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -97,22 +96,13 @@ void QtSerialPort::close() {
 void QtSerialPort::output(const QByteArray& bytes) {
     if (!serial_.isOpen())
         return;
-    // Whatever waits now belongs to an earlier exchange: drop it before the frame goes out. The
-    // caller's discard that follows the frame must not drop the answer to it, which a fast far end
-    // (a simulator on a pseudo-terminal, or any end while this process is descheduled) may
-    // already have sent.
-    serial_.clear(QSerialPort::Input);
     // QSerialPort's write only queues until the event loop next runs: hand the frame over now.
     serial_.write(bytes);
     serial_.flush();
-    justSent_ = true;
 }
 
 void QtSerialPort::discardInput() {
     drained_ = true;
-    // Right after a frame, nothing older than the frame is waiting (see output()).
-    if (std::exchange(justSent_, false))
-        return;
     if (serial_.isOpen())
         serial_.clear(QSerialPort::Input);
 }
@@ -127,7 +117,6 @@ void QtSerialPort::discardOutput() {
 
 QByteArray QtSerialPort::input() {
     drained_ = true;
-    justSent_ = false;
     return serial_.isOpen() ? serial_.readAll() : QByteArray();
 }
 

@@ -40,7 +40,6 @@ private:
     int threshold_ = 0;
     bool inEvent_ = false;
     bool drained_ = false;
-    bool justSent_ = false; // a frame went out and the receive buffer has not been touched since
     QString lastError_;
 };
 
