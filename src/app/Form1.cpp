@@ -69,6 +69,15 @@ Form1::~Form1() {
     core_.port().setEventHandler(nullptr);
 }
 
+void Form1::startTimers() {
+    if (!timerDrivers_.empty())
+        return;
+    FormState& form = core_.form;
+    for (Timer* timer :
+         {&form.Findcom, &form.COMtimout, &form.comunication, &form.Readdat, &form.Timer1})
+        timerDrivers_.push_back(std::make_unique<TimerDriver>(*timer));
+}
+
 void Form1::buildTopRow() {
     command1_ = pictureButton(this, QStringLiteral("Command1"), QStringLiteral("Read"),
                               ButtonImage::Read, twipRect(720, 480, 1455, 855));

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "app/RecordTableModel.h"
+#include "link/TimerDriver.h"
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
 
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 class QLabel;
 class QTabBar;
@@ -27,6 +30,9 @@ public:
     explicit Form1(SerialPort& port, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // From now on the five timers tick on their own, each on a QTimer at its interval.
+    void startTimers();
+
     MeterCore& core() { return core_; }
     RecordTable& table() { return table_; }
 
@@ -41,6 +47,7 @@ private:
     RecordTable table_;
     RecordTableModel model_{table_};
     MeterCore core_;
+    std::vector<std::unique_ptr<TimerDriver>> timerDrivers_; // gone before the timers they drive
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
