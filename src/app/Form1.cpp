@@ -56,8 +56,9 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     core_.changed = [this] { refresh(); };
     core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
 
-    // Start-up: the state of the link, the clock at once, discovery, the empty table, and the
-    // real-time view.
+    // Start-up. The form state is already in its start values (real-time view, not linked, COM1
+    // next); the clock is shown at once, then discovery starts, the table is laid out empty and
+    // the real-time view is shown.
     core_.form.Timer1.tick();
     core_.start();
     table_.gridinit();

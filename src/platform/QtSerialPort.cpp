@@ -3,6 +3,7 @@
 #include "platform/PortMap.h"
 
 #include <QScopedValueRollback>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -89,6 +90,7 @@ int QtSerialPort::open() {
 }
 
 void QtSerialPort::close() {
+    replyMayBeWaiting_ = false;
     if (serial_.isOpen())
         serial_.close();
 }
@@ -96,6 +98,11 @@ void QtSerialPort::close() {
 void QtSerialPort::output(const QByteArray& bytes) {
     if (!serial_.isOpen())
         return;
+    // The caller empties the receive buffer right after the write, to drop what an earlier
+    // exchange left. A quick meter can answer in between, and its reply would go too: empty the
+    // buffer now, before the frame leaves, and let that discard keep what came after it.
+    serial_.clear(QSerialPort::Input);
+    replyMayBeWaiting_ = true;
     // QSerialPort's write only queues until the event loop next runs: hand the frame over now.
     serial_.write(bytes);
     serial_.flush();
@@ -103,6 +110,8 @@ void QtSerialPort::output(const QByteArray& bytes) {
 
 void QtSerialPort::discardInput() {
     drained_ = true;
+    if (std::exchange(replyMayBeWaiting_, false))
+        return; // emptied before the frame just written went out
     if (serial_.isOpen())
         serial_.clear(QSerialPort::Input);
 }
@@ -117,6 +126,7 @@ void QtSerialPort::discardOutput() {
 
 QByteArray QtSerialPort::input() {
     drained_ = true;
+    replyMayBeWaiting_ = false;
     return serial_.isOpen() ? serial_.readAll() : QByteArray();
 }
 

@@ -40,6 +40,7 @@ private:
     int threshold_ = 0;
     bool inEvent_ = false;
     bool drained_ = false;
+    bool replyMayBeWaiting_ = false; // a frame went out and the receive buffer was emptied first
     QString lastError_;
 };
 

@@ -1,0 +1,53 @@
+#include "fakes/Pty.h"
+#include "fakes/WaitUntil.h"
+#include "link/Commands.h"
+#include "link/Comsend.h"
+#include "platform/PortMap.h"
+#include "platform/QtSerialPort.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+namespace {
+
+// Waits, without letting the port read them, until `bytes` bytes wait in the terminal's input
+// queue.
+bool queued(int fd, int bytes) {
+    const QDeadlineTimer deadline(2000);
+    int n = 0;
+    while (::ioctl(fd, FIONREAD, &n) == 0 && n < bytes && !deadline.hasExpired())
+        QThread::yieldCurrentThread();
+    return n >= bytes;
+}
+
+// A meter (or the simulator) may answer while comsend is still between writing its frame and
+// emptying the receive buffer; that reply belongs to the new request and must not be thrown away.
+TEST(QtSerialPortFastReply, AReplyThatOvertakesTheDiscardAfterTheWriteIsKept) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    pm::setPortDevices({pty.slavePath()});
+    pm::QtSerialPort port;
+    port.setCommPort(1);
+    ASSERT_EQ(port.open(), pm::kOpenOk);
+    QByteArray got;
+    port.setEventHandler([&] { got = port.input(); });
+
+    // Bytes of an earlier exchange are waiting when the request goes out: they do not count.
+    ASSERT_TRUE(pty.write(QByteArray::fromHex("0102")));
+    ASSERT_TRUE(waitUntil([&] { return port.findChild<QSerialPort*>()->bytesAvailable() == 2; }));
+
+    port.setThreshold(3);
+    port.output(pm::commandFrame(pm::CmdLink));
+    EXPECT_EQ(pty.read(3).toHex(), "aaf82a");
+    ASSERT_TRUE(pty.write(QByteArray::fromHex("aa55aa"))); // answered at once
+    ASSERT_TRUE(queued(pty.slaveFd(), 3)); // in the driver's buffer before the discard
+    port.discardInput();
+    port.discardOutput();
+    EXPECT_TRUE(waitUntil([&] { return !got.isEmpty(); }));
+    EXPECT_EQ(got.toHex(), "aa55aa");
+    pm::setPortDevices({});
+}
+
+} // namespace

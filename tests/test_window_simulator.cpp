@@ -1,0 +1,137 @@
+#include "Printers.h"
+#include "TestVectors.h"
+#include "app/Form1.h"
+#include "fakes/SimProcess.h"
+#include "fakes/WaitUntil.h"
+#include "link/Commands.h"
+#include "platform/QtSerialPort.h"
+#include "protocol/Download.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryFile>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The simulator as COM1 for the length of a test, as scripts/run-simulated.sh maps it.
+class SimulatorOnCom1 {
+public:
+    explicit SimulatorOnCom1(const QString& device)
+        : saved_(qgetenv("PHASEMETER_PORTS")),
+          wasSet_(qEnvironmentVariableIsSet("PHASEMETER_PORTS")) {
+        qputenv("PHASEMETER_PORTS", device.toLocal8Bit());
+    }
+    ~SimulatorOnCom1() {
+        if (wasSet_)
+            qputenv("PHASEMETER_PORTS", saved_);
+        else
+            qunsetenv("PHASEMETER_PORTS");
+    }
+
+private:
+    QByteArray saved_;
+    bool wasSet_;
+};
+
+void click(QWidget* w, QPoint at) {
+    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(w, &event);
+    }
+}
+
+// With PHASEMETER_SCREENSHOTS set (a folder), the window is saved there at each stage.
+void screenshot(QWidget& w, const QString& name) {
+    const QString dir = qEnvironmentVariable("PHASEMETER_SCREENSHOTS");
+    if (!dir.isEmpty())
+        w.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace
+
+TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
+    const QStringList names = {"worked_example", "opposed_and_rounded_angle", "load_thresholds"};
+    QTemporaryFile records;
+    ASSERT_TRUE(records.open());
+    for (const QString& name : names)
+        records.write(readingVector(name).block.toHex(' ') + '\n');
+    records.close();
+    const ReadingVector& live = readingVector("worked_example");
+    SimProcess sim({"--live", QString::fromLatin1(live.block.toHex(' ')), "--record-file",
+                    records.fileName()});
+    ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
+    const SimulatorOnCom1 com1(sim.device());
+
+    pm::QtSerialPort port;
+    pm::Form1 form(port);
+    form.startTimers();
+    form.show();
+    const pm::FormState& state = form.core().form;
+    auto* label2 = form.findChild<QLabel*>("Label2");
+    auto* u0 = form.findChild<QLabel*>("u(0)");
+    auto* tabs = form.findChild<QTabBar*>("TabStrip1");
+    auto* grid = form.findChild<QTableView*>("grid");
+    auto* read = form.findChild<QToolButton*>("Command1");
+    auto* progress = form.findChild<QWidget*>("DownloadProgress");
+    ASSERT_TRUE(label2 && u0 && tabs && grid && read && progress);
+
+    // Linked on the first discovery tick, handed over to polling on the second.
+    ASSERT_TRUE(waitUntil([&] { return !state.Findcom.enabled(); }, 5000))
+        << label2->text().toStdString();
+    EXPECT_EQ(label2->text(), "Connected");
+    EXPECT_EQ(form.findChild<QLabel*>("Label1")->text(), "COM1 Open");
+    EXPECT_EQ(form.findChild<QLabel*>("Label1")->toolTip(), sim.device());
+    ASSERT_TRUE(waitUntil([&] { return u0->text() == "220.00"; }, 4000))
+        << u0->text().toStdString();
+    EXPECT_EQ(form.findChild<QLabel*>("s(0)")->text(), "0.2716");
+    screenshot(form, QStringLiteral("simulator-realtime"));
+
+    click(tabs, tabs->tabRect(1).center());
+    ASSERT_EQ(state.realview, pm::kFalse);
+    EXPECT_TRUE(grid->isVisible());
+    read->click();
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_FALSE(read->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return state.Readdat.enabled(); }, 3000)) << "no count reply";
+    EXPECT_EQ(state.reccount, 3);
+    const QAbstractItemModel* m = grid->model();
+    // The last reply comes after the last request has gone out.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !pm::downloadRunning(state) && m->rowCount() == 18 &&
+                   !m->data(m->index(13, 1)).toString().isEmpty();
+        },
+        5000))
+        << m->rowCount();
+    EXPECT_TRUE(read->isEnabled());
+    EXPECT_FALSE(progress->isVisible());
+    screenshot(form, QStringLiteral("simulator-recall"));
+
+    // Each block holds its record's texts, at the places of the live panel's labels.
+    const std::pair<int, int> cellOf[] = {{1, 1}, {2, 1}, {1, 2}, {2, 2}, {1, 3}, {2, 3},
+                                          {1, 4}, {2, 4}, {1, 5}, {2, 5}, {1, 6}, {2, 6},
+                                          {3, 1}, {4, 1}, {3, 3}, {4, 3}, {3, 5}};
+    for (int k = 1; k <= 3; ++k) {
+        const ReadingVector& v = readingVector(names[k - 1]);
+        const int r0 = 6 * (k - 1);
+        EXPECT_EQ(m->data(m->index(r0, 0)).toString(), QStringLiteral("NO.%1").arg(k));
+        for (int f = 0; f < pm::kFieldCount; ++f) {
+            const auto [dr, c] = cellOf[f];
+            EXPECT_EQ(m->data(m->index(r0 + dr, c)).toString(), v.texts[f])
+                << "record " << k << " field " << f;
+        }
+    }
+
+    // Polling is back: the keep-alive of the recall view keeps the link.
+    ASSERT_TRUE(waitUntil([&] { return state.lastcmd == pm::CmdLink; }, 3000));
+    EXPECT_EQ(label2->text(), "Connected");
+}
