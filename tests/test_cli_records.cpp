@@ -35,9 +35,8 @@ struct StoredRecords {
     }
 };
 
-// On a pseudo-terminal the simulator answers within microseconds, before the request has even
-// been followed by the discarding of stale input; a real meter's reply takes milliseconds on the
-// wire at 9600 baud. The delay keeps the tests to what a meter can do.
+// A real meter's reply takes milliseconds on the wire at 9600 baud; on a pseudo-terminal the
+// simulator would answer within microseconds. The delay keeps it to what a meter can do.
 const QStringList kWireTime{"--delay", "5"};
 
 CliRun downloadFrom(const StoredRecords& meter, const QStringList& options) {
