@@ -86,14 +86,17 @@ void Form1::buildTopRow() {
                               ButtonImage::Save, twipRect(2400, 480, 1335, 855));
     auto* command3 = pictureButton(this, QStringLiteral("Command3"), QStringLiteral("Clear"),
                                    ButtonImage::Clear, twipRect(3960, 480, 1335, 855));
-    pictureButton(this, QStringLiteral("Command4"), QStringLiteral("Print"), ButtonImage::Print,
-                  twipRect(5520, 480, 1335, 855));
+    auto* command4 = pictureButton(this, QStringLiteral("Command4"), QStringLiteral("Print"),
+                                   ButtonImage::Print, twipRect(5520, 480, 1335, 855));
     auto* command6 = pictureButton(this, QStringLiteral("Command6"), QStringLiteral("Help"),
                                    ButtonImage::Help, twipRect(7080, 480, 1335, 855));
     auto* command5 = pictureButton(this, QStringLiteral("Command5"), QStringLiteral("Close"),
                                    ButtonImage::Close, twipRect(8640, 480, 1335, 855));
 
     connect(command1_, &QToolButton::clicked, this, [this] { core_.read(); });
+    saveAndPrint_ = std::make_unique<SaveAndPrint>(*this);
+    connect(command2_, &QToolButton::clicked, this, [this] { saveAndPrint_->save(core_, table_); });
+    connect(command4, &QToolButton::clicked, this, [this] { saveAndPrint_->print(core_, table_); });
     connect(command3, &QToolButton::clicked, this, [this] { table_.gridinit(); });
     connect(command6, &QToolButton::clicked, this, [this] { helpClicked(); });
     connect(command5, &QToolButton::clicked, this, [this] { close(); });

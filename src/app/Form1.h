@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecordTableModel.h"
+#include "app/SaveAndPrint.h"
 #include "link/TimerDriver.h"
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
@@ -35,6 +36,7 @@ public:
 
     MeterCore& core() { return core_; }
     RecordTable& table() { return table_; }
+    SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
 
 private:
     void buildTopRow();
@@ -48,6 +50,7 @@ private:
     RecordTableModel model_{table_};
     MeterCore core_;
     std::vector<std::unique_ptr<TimerDriver>> timerDrivers_; // gone before the timers they drive
+    std::unique_ptr<SaveAndPrint> saveAndPrint_;             // CommonDialog1 and what it serves
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"

@@ -130,6 +130,11 @@ ReadingTexts& RecordTable::beginRecord(int k) {
     return block_;
 }
 
+QString RecordTable::fieldText(int k, Field f) const {
+    const auto [dr, c] = cellOf(f);
+    return text(kRowsPerBlock * (k - 1) + dr, c);
+}
+
 QString RecordTable::Block::text(Field f) const {
     const auto [dr, c] = cellOf(f);
     return table_.text(r0 + dr, c);

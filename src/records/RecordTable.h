@@ -41,6 +41,8 @@ public:
     void setText(int row, int col, const QString& text);
 
     ReadingTexts& beginRecord(int k) override;
+    // The text of one reading of record k (block k), "" when the table does not hold it.
+    QString fieldText(int k, Field f) const;
 
     void setObserver(TableObserver* observer) { observer_ = observer; }
 

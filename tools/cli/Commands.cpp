@@ -5,6 +5,7 @@ namespace pm::cli {
 int runScan(const QStringList& arguments);
 int runLive(const QStringList& arguments);
 int runDecode(const QStringList& arguments);
+int runRecords(const QStringList& arguments);
 
 // A new subcommand is one file with its run function, and one line here.
 std::span<const Command> commands() {
@@ -12,6 +13,7 @@ std::span<const Command> commands() {
         {"scan", "Find the meter on COM1 to COM16 and print its port.", runScan},
         {"live", "Print the live readings once a second, as a report or as CSV.", runLive},
         {"decode", "Print the report of measurement blocks given in hex.", runDecode},
+        {"records", "Download the stored records into a text, xlsx or CSV file.", runRecords},
     };
     return table;
 }

@@ -4,8 +4,8 @@
 
 namespace pm::cli {
 
-MeterLink::MeterLink(int portsPerRound, QObject* parent)
-    : QObject(parent), core_(port_), portsPerRound_(portsPerRound) {
+MeterLink::MeterLink(int portsPerRound, RecordSink* table, QObject* parent)
+    : QObject(parent), core_(port_, table), portsPerRound_(portsPerRound) {
     const std::function<void()> search = core_.form.Findcom.onTick;
     core_.form.Findcom.onTick = [this, search] { searchTick(search); };
     core_.replied = [this](ReplyKind kind) {

@@ -18,8 +18,8 @@ namespace pm::cli {
 class MeterLink : public QObject {
 public:
     // `portsPerRound`: how many ports the search tries before it gives up (16, or 1 when the
-    // meter's device was named).
-    explicit MeterLink(int portsPerRound, QObject* parent = nullptr);
+    // meter's device was named). `table`: where downloaded records go, if anywhere.
+    explicit MeterLink(int portsPerRound, RecordSink* table = nullptr, QObject* parent = nullptr);
     ~MeterLink() override;
 
     // Starts the search, as the window does at start-up.

@@ -1,0 +1,25 @@
+#include "app/SaveAndPrint.h"
+
+#include "protocol/MeterCore.h"
+#include "records/Printing.h"
+#include "records/RecordTable.h"
+
+#include <QWidget>
+
+namespace pm {
+
+SaveAndPrint::SaveAndPrint(QWidget& window)
+    : CommonDialog1(&window, printer_.printer()), snapshot_(window),
+      alerts_(&window), services_{CommonDialog1, files_,  snapshot_,
+                                  workbook_,     alerts_, defaultSaveFolder()} {}
+
+void SaveAndPrint::save(const MeterCore& core, const RecordTable& table) {
+    saveClick(core.form.realview, core.form.reccount, core.panel, table, services_);
+}
+
+void SaveAndPrint::print(const MeterCore& core, const RecordTable& table) {
+    printClick(core.form.realview, core.form.reccount, core.panel, table, CommonDialog1, printer_,
+               alerts_);
+}
+
+} // namespace pm

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/DiskFileStore.h"
+#include "platform/QtAlerts.h"
+#include "platform/QtCommonDialog.h"
+#include "platform/QtLinePrinter.h"
+#include "platform/QtWindowSnapshot.h"
+#include "platform/XlsxWorkbookWriter.h"
+#include "records/Saving.h"
+
+class QWidget;
+
+namespace pm {
+
+class MeterCore;
+class RecordTable;
+
+// What "Save" and "Print" work with: the window's one common dialog (CommonDialog1) with the
+// printer it chooses, the disk, the picture of the window, the workbook writer and the message
+// box. The dialog keeps the chosen file type and printer from one use to the next.
+class SaveAndPrint {
+public:
+    explicit SaveAndPrint(QWidget& window);
+
+    // "Save" (Command2) and "Print" (Command4), for the view the core shows.
+    void save(const MeterCore& core, const RecordTable& table);
+    void print(const MeterCore& core, const RecordTable& table);
+
+    // The folder saves start in (created when missing): the default one unless changed.
+    void setSaveFolder(const QString& folder) { services_.folder = folder; }
+    QtLinePrinter& printer() { return printer_; }
+
+private:
+    QtLinePrinter printer_;
+    QtCommonDialog CommonDialog1;
+    DiskFileStore files_;
+    QtWindowSnapshot snapshot_;
+    XlsxWorkbookWriter workbook_;
+    QtAlerts alerts_;
+    SaveServices services_;
+};
+
+} // namespace pm

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace pm {
+
+// The system printer as the print-outs use it: lines of text one below the other in a
+// fixed-pitch face, a new page whenever one is full, one document per print-out.
+class LinePrinter {
+public:
+    virtual ~LinePrinter() = default;
+    // Moves the first line of the document down by `twips` (1/1440 inch) from the top of the
+    // printable area. Only before the first line.
+    virtual void setTopOffset(int twips) = 0;
+    // Prints one line; false when the printer could not take it (see error()).
+    virtual bool printLine(const QString& line) = 0;
+    // Ends the document and hands it to the printer; false when that failed (see error()).
+    virtual bool endDoc() = 0;
+    virtual QString error() const = 0;
+};
+
+} // namespace pm

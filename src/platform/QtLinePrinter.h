@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/LinePrinter.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPrinter>
+
+namespace pm {
+
+// Lines of text on the system printer (or a PDF file), top to bottom in a fixed-pitch face,
+// continuing on a new page whenever the page is full.
+class QtLinePrinter : public LinePrinter {
+public:
+    QtLinePrinter();
+
+    // The printer the print dialog configures.
+    QPrinter& printer() { return printer_; }
+
+    void setTopOffset(int twips) override;
+    bool printLine(const QString& line) override;
+    bool endDoc() override;
+    QString error() const override { return error_; }
+
+private:
+    bool startDocument();
+
+    QPrinter printer_;
+    QPainter painter_;
+    QFont font_;
+    int topOffsetTwips_ = 0;
+    qreal y_ = 0; // top of the next line, device units from the printable area's top
+    int linesOnPage_ = 0;
+    QString error_;
+};
+
+} // namespace pm

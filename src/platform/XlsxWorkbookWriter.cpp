@@ -1,0 +1,108 @@
+#include "platform/XlsxWorkbookWriter.h"
+
+#include <QFile>
+#include <xlsxwriter.h>
+
+namespace pm {
+
+namespace {
+QString libraryError(lxw_error error) {
+    return QStringLiteral("The workbook could not be written: %1")
+        .arg(QString::fromUtf8(lxw_strerror(error)));
+}
+
+QString workbookPath(const QTemporaryDir& dir) {
+    return dir.filePath(QStringLiteral("workbook.xlsx"));
+}
+} // namespace
+
+XlsxWorkbookWriter::~XlsxWorkbookWriter() {
+    drop();
+}
+
+void XlsxWorkbookWriter::drop() {
+    if (workbook_)
+        lxw_workbook_free(workbook_);
+    workbook_ = nullptr;
+    sheet_ = nullptr;
+    centred_ = nullptr;
+    dir_.reset();
+}
+
+bool XlsxWorkbookWriter::begin(QString* why) {
+    drop();
+    dir_ = std::make_unique<QTemporaryDir>();
+    if (!dir_->isValid()) {
+        *why = QStringLiteral("No temporary folder for the workbook: %1").arg(dir_->errorString());
+        dir_.reset();
+        return false;
+    }
+    tmpdir_ = QFile::encodeName(dir_->path());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_FALSE; // cells come column by column, not row by row
+    options.tmpdir = tmpdir_.data();
+    workbook_ = workbook_new_opt(QFile::encodeName(workbookPath(*dir_)).constData(), &options);
+    if (workbook_)
+        sheet_ = workbook_add_worksheet(workbook_, nullptr);
+    if (sheet_)
+        centred_ = workbook_add_format(workbook_);
+    if (!centred_) {
+        *why = QStringLiteral("The workbook could not be created.");
+        drop();
+        return false;
+    }
+    format_set_align(centred_, LXW_ALIGN_CENTER);
+    format_set_align(centred_, LXW_ALIGN_VERTICAL_CENTER);
+    return true;
+}
+
+bool XlsxWorkbookWriter::setCell(int row, int col, const QString& text, QString* why) {
+    if (!sheet_) {
+        *why = QStringLiteral("No workbook is open.");
+        return false;
+    }
+    if (row < 1 || col < 1) {
+        *why = QStringLiteral("There is no cell at row %1, column %2.").arg(row).arg(col);
+        return false;
+    }
+    const auto r = lxw_row_t(row - 1);
+    const auto c = lxw_col_t(col - 1);
+    // An empty cell is still written, so that it is centred like the rest.
+    const lxw_error error =
+        text.isEmpty() ? worksheet_write_blank(sheet_, r, c, centred_)
+                       : worksheet_write_string(sheet_, r, c, text.toUtf8().constData(), centred_);
+    if (error != LXW_NO_ERROR) {
+        *why = libraryError(error);
+        return false;
+    }
+    return true;
+}
+
+bool XlsxWorkbookWriter::finish(QByteArray* file, QString* why) {
+    if (!workbook_) {
+        *why = QStringLiteral("No workbook is open.");
+        return false;
+    }
+    // workbook_close writes the file and frees the workbook, whatever it returns.
+    const lxw_error error = workbook_close(workbook_);
+    workbook_ = nullptr;
+    sheet_ = nullptr;
+    centred_ = nullptr;
+    if (error != LXW_NO_ERROR) {
+        *why = libraryError(error);
+        drop();
+        return false;
+    }
+    QFile written(workbookPath(*dir_));
+    if (!written.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("The workbook could not be read back: %1").arg(written.errorString());
+        drop();
+        return false;
+    }
+    *file = written.readAll();
+    written.close();
+    drop();
+    return true;
+}
+
+} // namespace pm

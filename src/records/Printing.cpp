@@ -1,0 +1,48 @@
+#include "records/Printing.h"
+
+#include "platform/Alerts.h"
+#include "platform/LinePrinter.h"
+#include "platform/PrintDialog.h"
+#include "records/PrintLines.h"
+#include "records/TableText.h"
+
+namespace pm {
+
+namespace {
+// About 8.8 mm between the top of the printable area and the real-time print-out.
+constexpr int kViewTopOffsetTwips = 500;
+
+void reportFailure(Alerts& alerts, const QString& why) {
+    alerts.warn(QStringLiteral("Printing Error!"), QStringLiteral("Print Error.\r\n") + why);
+}
+} // namespace
+
+void printClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
+                PrintDialog& dialog, LinePrinter& printer, Alerts& alerts) {
+    const DialogOutcome outcome = dialog.showPrinter();
+    if (outcome.result == DialogResult::Cancelled)
+        return;
+    if (outcome.result == DialogResult::Failed) {
+        reportFailure(alerts, outcome.description);
+        return;
+    }
+    // The texts as they are now that the dialog has closed.
+    QStringList lines;
+    if (realview == -1) {
+        printer.setTopOffset(kViewTopOffsetTwips);
+        lines = viewPrintLines(panel);
+    } else {
+        lines = tablePrintLines(table, blocksToWrite(reccount, table));
+    }
+    bool printed = true;
+    for (const QString& line : lines) {
+        if (!printer.printLine(line)) {
+            printed = false; // the printer refuses every later line just the same
+            break;
+        }
+    }
+    if (!printer.endDoc() || !printed)
+        reportFailure(alerts, printer.error());
+}
+
+} // namespace pm

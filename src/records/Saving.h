@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <functional>
+
+namespace pm {
+
+class Alerts;
+class FileStore;
+class ReadingTexts;
+class RecordTable;
+class SaveDialog;
+class WindowSnapshot;
+class WorkbookWriter;
+
+// The file types each save offers; their positions share the dialog's remembered type.
+inline const QString kViewFilter = QStringLiteral("jpg (*.jpg)|*.jpg|txt (*.txt)|*.txt|");
+inline const QString kTableFilter = QStringLiteral("txt (*.txt)|*.txt|excel (*.xls)|*.xls|");
+
+// What the saves work with: the window's one save dialog, the disk, the window picture, the
+// workbook writer and the message box. `folder` is where the dialog starts, created when missing.
+struct SaveServices {
+    SaveDialog& dialog;
+    FileStore& files;
+    WindowSnapshot& snapshot;
+    WorkbookWriter& workbook;
+    Alerts& alerts;
+    QString folder;
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
+};
+
+// "Zandrel" and the date, written so that it is a valid file name everywhere: Zandrel2026-07-12.
+QString defaultFileName(const QDate& day);
+
+// "Save": the real-time view (realview -1) or the record table.
+void saveClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
+               SaveServices& services);
+
+// The real-time view as a JPEG picture of the window or as the five-line text report.
+void saveview(const ReadingTexts& panel, SaveServices& services);
+
+// The record table as a text file of record blocks or as a workbook.
+void savedata(const RecordTable& table, int reccount, SaveServices& services);
+
+} // namespace pm

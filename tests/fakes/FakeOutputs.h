@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/Alerts.h"
+#include "platform/LinePrinter.h"
+#include "platform/WindowSnapshot.h"
+#include "platform/WorkbookWriter.h"
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QStringList>
+
+// Messages the user would have seen.
+class FakeAlerts : public pm::Alerts {
+public:
+    QList<QPair<QString, QString>> shown; // title, text
+    void warn(const QString& title, const QString& text) override { shown.append({title, text}); }
+};
+
+// A window picture that is a numbered token, so a test sees which picture was written.
+class FakeSnapshot : public pm::WindowSnapshot {
+public:
+    int taken = 0;
+    bool fail = false;
+    void take() override { ++taken; }
+    bool jpeg(QByteArray* bytes, QString* why) const override {
+        if (fail || taken == 0) {
+            *why = QStringLiteral("no picture");
+            return false;
+        }
+        *bytes = "JPEG picture " + QByteArray::number(taken);
+        return true;
+    }
+};
+
+// Collects the cells in the order written; the "file" lists them one per line.
+class FakeWorkbook : public pm::WorkbookWriter {
+public:
+    struct Cell {
+        int row, col;
+        QString text;
+    };
+    QList<Cell> cells;
+    int begun = 0;
+    int failAtCell = -1; // index of a cell whose write fails
+
+    bool begin(QString*) override {
+        ++begun;
+        cells.clear();
+        return true;
+    }
+    bool setCell(int row, int col, const QString& text, QString* why) override {
+        if (cells.size() == failAtCell) {
+            *why = QStringLiteral("cell refused");
+            return false;
+        }
+        cells.append({row, col, text});
+        return true;
+    }
+    bool finish(QByteArray* file, QString*) override {
+        file->clear();
+        for (const Cell& c : cells)
+            *file += QStringLiteral("%1,%2=%3\n").arg(c.row).arg(c.col).arg(c.text).toUtf8();
+        return true;
+    }
+};
+
+// A printer that keeps its lines; it can refuse to start.
+class FakeLinePrinter : public pm::LinePrinter {
+public:
+    QStringList lines;
+    int topOffset = 0;
+    int documents = 0;
+    bool refuse = false;
+
+    void setTopOffset(int twips) override { topOffset = twips; }
+    bool printLine(const QString& line) override {
+        if (refuse)
+            return false;
+        lines << line;
+        return true;
+    }
+    bool endDoc() override {
+        ++documents;
+        return !refuse;
+    }
+    QString error() const override {
+        return refuse ? QStringLiteral("printer offline") : QString();
+    }
+};

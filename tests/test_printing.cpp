@@ -1,0 +1,229 @@
+#include "Printers.h"
+#include "RecordFixtures.h"
+#include "fakes/FakeDialogs.h"
+#include "fakes/FakeOutputs.h"
+#include "platform/QtLinePrinter.h"
+#include "protocol/Reading.h"
+#include "records/PrintLines.h"
+#include "records/Printing.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using pm::DialogResult;
+
+namespace {
+struct Printing : ::testing::Test {
+    FakePrintDialog dialog;
+    FakeLinePrinter printer;
+    FakeAlerts alerts;
+    pm::Panel panel;
+    pm::RecordTable table;
+};
+
+struct PdfWord {
+    int page = 0;
+    double x = 0, y = 0;
+    QString text;
+};
+using PdfLine = QList<PdfWord>;
+
+// The words printed on each line, top to bottom, page after page, with their positions (points).
+QList<PdfLine> pdfLines(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(30000))
+        return {};
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    QList<PdfWord> words;
+    int page = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"page") {
+            ++page;
+        } else if (xml.name() == u"word") {
+            PdfWord w;
+            w.page = page;
+            w.x = xml.attributes().value(QLatin1String("xMin")).toDouble();
+            w.y = xml.attributes().value(QLatin1String("yMax")).toDouble();
+            w.text = xml.readElementText();
+            words << w;
+        }
+    }
+    // pdftotext gives the words in reading blocks; the lines are the words of one baseline.
+    std::sort(words.begin(), words.end(), [](const PdfWord& a, const PdfWord& b) {
+        if (a.page != b.page)
+            return a.page < b.page;
+        if (std::abs(a.y - b.y) > 1)
+            return a.y < b.y;
+        return a.x < b.x;
+    });
+    QList<PdfLine> lines;
+    for (const PdfWord& w : words) {
+        if (lines.isEmpty() || lines.last().last().page != w.page ||
+            std::abs(lines.last().last().y - w.y) > 1)
+            lines.append(PdfLine{});
+        lines.last().append(w);
+    }
+    return lines;
+}
+
+// The printed words are the line's words, each placed by its character column: in a fixed-pitch
+// face the blanks of the line keep the columns. `pitch` and `left` are those of the first line
+// checked, so that all lines share one grid.
+::testing::AssertionResult laidOutAs(const PdfLine& words, const QString& line, double* pitch,
+                                     double* left) {
+    QList<int> columns;
+    QStringList tokens;
+    for (int k = 0; k < line.size(); ++k)
+        if (line[k] != u' ' && (k == 0 || line[k - 1] == u' ')) {
+            columns << k;
+            tokens << line.mid(k).section(u' ', 0, 0);
+        }
+    QStringList printed;
+    for (const PdfWord& w : words)
+        printed << w.text;
+    if (printed != tokens)
+        return ::testing::AssertionFailure() << "printed \"" << printed.join(u'|').toStdString()
+                                             << "\" for \"" << line.toStdString() << "\"";
+    if (*pitch <= 0 && columns.size() > 1) {
+        *pitch = (words.last().x - words.first().x) / (columns.last() - columns.first());
+        *left = words.first().x - columns.first() * *pitch;
+    }
+    for (qsizetype k = 0; k < words.size(); ++k) {
+        const double expected = *left + columns[k] * *pitch;
+        if (std::abs(words[k].x - expected) > 0.5)
+            return ::testing::AssertionFailure()
+                   << "\"" << words[k].text.toStdString() << "\" at x " << words[k].x
+                   << " instead of " << expected << " in \"" << line.toStdString() << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+QStringList visible(const QStringList& lines) {
+    QStringList out;
+    for (const QString& l : lines)
+        if (!l.trimmed().isEmpty())
+            out << l;
+    return out;
+}
+} // namespace
+
+TEST_F(Printing, RealTimeViewIsOneDocumentBelowTheOffset) {
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    EXPECT_EQ(dialog.shown, 1);
+    EXPECT_EQ(printer.topOffset, 500);
+    EXPECT_EQ(printer.lines, pm::viewPrintLines(panel));
+    EXPECT_EQ(printer.documents, 1);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+}
+
+TEST_F(Printing, RecordViewPrintsTheBlocksTheTableHolds) {
+    downloadRecords(table, 3);
+    pm::printClick(0, 3, panel, table, dialog, printer, alerts);
+    EXPECT_EQ(printer.topOffset, 0) << "the record print-out sets no position";
+    EXPECT_EQ(printer.lines.size(), 21);
+    EXPECT_EQ(printer.documents, 1);
+
+    table.gridinit(); // "Clear": the count stays at 3
+    printer.lines.clear();
+    pm::printClick(0, 3, panel, table, dialog, printer, alerts);
+    EXPECT_EQ(printer.lines.size(), 7);
+}
+
+TEST_F(Printing, CancelIsSilentAndAFailureBeepsWithTheReason) {
+    dialog.answer = {DialogResult::Cancelled, {}};
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    EXPECT_TRUE(printer.lines.isEmpty());
+    EXPECT_EQ(printer.documents, 0);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+
+    dialog.answer = {DialogResult::Failed, QStringLiteral("No printers are installed.")};
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    EXPECT_EQ(printer.documents, 0);
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].first, "Printing Error!");
+    EXPECT_EQ(alerts.shown[0].second, "Print Error.\r\nNo printers are installed.");
+
+    dialog.answer = {DialogResult::Chosen, {}}; // the next "Print" works as usual
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    EXPECT_EQ(printer.lines.size(), 7);
+}
+
+TEST_F(Printing, APrinterThatRefusesIsReported) {
+    printer.refuse = true;
+    pm::printClick(0, 0, panel, table, dialog, printer, alerts);
+    EXPECT_EQ(printer.documents, 1) << "the document is still ended";
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].second, "Print Error.\r\nprinter offline");
+}
+
+TEST(QtLinePrinter, BothPrintOutsToPdfFiles) {
+    QTemporaryDir tmp;
+    pm::QtLinePrinter printer;
+    FakePrintDialog dialog;
+    FakeAlerts alerts;
+    QString target;
+    dialog.onChosen = [&] {
+        printer.printer().setOutputFormat(QPrinter::PdfFormat);
+        printer.printer().setOutputFileName(target);
+    };
+    pm::Panel panel;
+    panel.setText(pm::Field::U1, "231.45");
+    pm::RecordTable table;
+    double pitch = 0, left = 0;
+
+    target = tmp.filePath("view.pdf");
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    const QList<PdfLine> view = pdfLines(target);
+    const QStringList viewLines = visible(pm::viewPrintLines(panel));
+    ASSERT_EQ(view.size(), viewLines.size());
+    for (qsizetype k = 0; k < view.size(); ++k)
+        EXPECT_TRUE(laidOutAs(view[k], viewLines[k], &pitch, &left));
+    EXPECT_EQ(view[3][1].text, "360.0\u00B0");
+    EXPECT_EQ(view.last().last().page, 1);
+
+    // 120 records are 840 lines: more than a page holds, so the print-out goes on on new pages.
+    downloadRecords(table, 120);
+    target = tmp.filePath("records.pdf");
+    pm::printClick(0, 120, panel, table, dialog, printer, alerts);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    const QList<PdfLine> records = pdfLines(target);
+    const QStringList recordLines = visible(pm::tablePrintLines(table, 120));
+    ASSERT_EQ(records.size(), recordLines.size());
+    pitch = 0;
+    for (qsizetype k = 0; k < records.size(); ++k)
+        ASSERT_TRUE(laidOutAs(records[k], recordLines[k], &pitch, &left)) << "line " << k;
+    const int pages = records.last().last().page;
+    EXPECT_GT(pages, 5);
+    EXPECT_LT(pages, 40);
+    EXPECT_EQ(records[1].first().page, 1);
+
+    // The real-time print-out starts 500 twips (25 points) lower than the record print-out.
+    EXPECT_NEAR(view[0][0].y - records[0][0].y, 25.0, 0.5);
+}
+
+TEST(QtLinePrinter, AFileThatCannotBeWrittenIsReported) {
+    QTemporaryDir tmp;
+    pm::QtLinePrinter printer;
+    FakePrintDialog dialog;
+    FakeAlerts alerts;
+    dialog.onChosen = [&] {
+        printer.printer().setOutputFormat(QPrinter::PdfFormat);
+        printer.printer().setOutputFileName(tmp.filePath("no/such/folder/out.pdf"));
+    };
+    pm::Panel panel;
+    pm::RecordTable table;
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].first, "Printing Error!");
+    EXPECT_TRUE(alerts.shown[0].second.contains("out.pdf")) << alerts.shown[0].second.toStdString();
+}
