@@ -37,8 +37,12 @@ void comopen(FormState& form, SerialPort& port, int portNumber) {
 void findcomTick(FormState& form, SerialPort& port) {
     if (form.linked != kFalse) {
         form.Findcom.setEnabled(false);
-        form.comunication.setEnabled(true);
         form.awaitingCount = false; // a count reply lost with the link will not come any more
+        // Record requests still going out: a poll would take their replies, and a second "Read"
+        // would restart them. The end of the download turns polling and the buttons back on.
+        if (form.Readdat.enabled())
+            return;
+        form.comunication.setEnabled(true);
         form.ui.readEnabled = true;
         form.ui.saveEnabled = true;
         return;

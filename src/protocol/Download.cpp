@@ -6,6 +6,8 @@
 #include "protocol/Decode.h"
 #include "protocol/RecordSink.h"
 
+#include <algorithm>
+
 namespace pm {
 
 namespace {
@@ -20,7 +22,8 @@ void endDownload(FormState& form) {
 } // namespace
 
 void readClick(FormState& form, SerialPort& port) {
-    if (form.realview != kFalse || form.linked != kTrue)
+    // A second count request would restart the paced requests of the running download.
+    if (form.realview != kFalse || form.linked != kTrue || downloadRunning(form))
         return;
     form.comunication.setEnabled(false);
     form.ui.readEnabled = false;
@@ -44,7 +47,7 @@ void countin(FormState& form, const QByteArray& inbuf) {
 
 void readdatTick(FormState& form, SerialPort& port) {
     comsend(form, port, form.recindex);
-    if (form.recindex < form.reccount) {
+    if (form.recindex < lastRecordToRequest(form)) {
         ++form.recindex;
         return;
     }
@@ -59,6 +62,16 @@ void recordin(int k, const QByteArray& inbuf, RecordSink& table) {
 
 bool downloadRunning(const FormState& form) {
     return form.awaitingCount || form.Readdat.enabled();
+}
+
+int lastRecordToRequest(const FormState& form) {
+    return std::min(form.reccount, kMaxRecordCode);
+}
+
+DownloadProgress downloadProgress(const FormState& form) {
+    if (form.Readdat.enabled())
+        return {true, form.recindex - 1, lastRecordToRequest(form)};
+    return {form.awaitingCount, 0, 0};
 }
 
 } // namespace pm

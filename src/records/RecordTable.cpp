@@ -56,6 +56,7 @@ void RecordTable::gridinit() {
     for (auto& cell : cells_)
         cell.clear();
     writeHeadings(1);
+    // One report for the whole block, after every cell of it has its final text.
     if (observer_)
         observer_->cellsChanged(0, rows_ - 1);
 }
@@ -80,23 +81,31 @@ QString RecordTable::text(int row, int col) const {
 }
 
 void RecordTable::setText(int row, int col, const QString& text) {
+    if (!inside(row, col))
+        return;
+    write(row, col, text);
+    if (observer_)
+        observer_->cellsChanged(row, row);
+}
+
+void RecordTable::write(int row, int col, const QString& text) {
     if (inside(row, col))
         cells_[size_t(row) * kCols + size_t(col)] = text;
 }
 
 void RecordTable::writeHeadings(int k) {
     const int r0 = kRowsPerBlock * (k - 1);
-    setText(r0, 0, QStringLiteral("NO.") + QString::number(k));
+    write(r0, 0, QStringLiteral("NO.") + QString::number(k));
     const char* const headings[] = {"U/V", "I/A", "P/KW", "Q/Kvar", "S/KVA", "PF"};
     for (int c = 1; c < kCols; ++c)
-        setText(r0, c, QString::fromLatin1(headings[c - 1]));
-    setText(r0 + 1, 0, QStringLiteral("1CH:"));
-    setText(r0 + 2, 0, QStringLiteral("2CH:"));
-    setText(r0 + 3, 0, QStringLiteral("U1U2:"));
-    setText(r0 + 4, 0, QStringLiteral("I1I2:"));
-    setText(r0 + 3, 2, QStringLiteral("U1I1:"));
-    setText(r0 + 4, 2, QStringLiteral("U2I2:"));
-    setText(r0 + 3, 4, QStringLiteral("F/Hz:"));
+        write(r0, c, QString::fromLatin1(headings[c - 1]));
+    write(r0 + 1, 0, QStringLiteral("1CH:"));
+    write(r0 + 2, 0, QStringLiteral("2CH:"));
+    write(r0 + 3, 0, QStringLiteral("U1U2:"));
+    write(r0 + 4, 0, QStringLiteral("I1I2:"));
+    write(r0 + 3, 2, QStringLiteral("U1I1:"));
+    write(r0 + 4, 2, QStringLiteral("U2I2:"));
+    write(r0 + 3, 4, QStringLiteral("F/Hz:"));
 }
 
 ReadingTexts& RecordTable::beginRecord(int k) {
@@ -106,6 +115,7 @@ ReadingTexts& RecordTable::beginRecord(int k) {
     block_.r0 = kRowsPerBlock * (k - 1);
     if (observer_)
         observer_->cellsChanged(block_.r0, block_.r0 + kRowsPerBlock - 1);
+    // The readings follow through setText, each reported as it is written.
     return block_;
 }
 

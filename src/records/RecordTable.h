@@ -35,7 +35,8 @@ public:
     int blocks() const { return rows_ / kRowsPerBlock; }
     void setRows(int rows);
 
-    // Cells outside the table read as "" and are not written.
+    // Cells outside the table read as "" and are not written. Every write is reported to the
+    // observer once it has been made.
     QString text(int row, int col) const;
     void setText(int row, int col, const QString& text);
 
@@ -55,6 +56,8 @@ private:
         RecordTable& table_;
     };
 
+    // A write that tells nobody: for callers that report a whole range afterwards.
+    void write(int row, int col, const QString& text);
     void writeHeadings(int k);
     bool inside(int row, int col) const {
         return row >= 0 && row < rows_ && col >= 0 && col < kCols;

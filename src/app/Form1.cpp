@@ -1,0 +1,187 @@
+#include "app/Form1.h"
+
+#include "app/ButtonIcons.h"
+#include "app/Fonts.h"
+#include "app/Geometry.h"
+#include "app/RealtimePanel.h"
+#include "app/StatusBar.h"
+#include "platform/SerialPort.h"
+#include "protocol/Download.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolButton>
+
+namespace pm {
+
+namespace {
+const QString kTitle = QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER");
+constexpr int kRealtimeTab = 0;
+
+QToolButton* pictureButton(QWidget* parent, const QString& name, const QString& caption,
+                           ButtonImage image, QRect geometry) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(buttonIcon(image));
+    button->setIconSize(QSize(28, 28));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setGeometry(geometry);
+    return button;
+}
+
+QLabel* statusLabel(QWidget* parent, const QString& name, QRect geometry) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setFont(songFont(10.5, false));
+    label->setGeometry(geometry);
+    return label;
+}
+} // namespace
+
+Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &table_) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    setWindowIcon(QIcon(meterPicture()));
+    setFixedSize(px(13605), px(10035));
+
+    buildTopRow();
+    buildViews();
+    statusBar1_ = new StatusBar(this);
+    statusBar1_->setGeometry(twipRect(0, 9540, 13605, 495));
+
+    core_.changed = [this] { refresh(); };
+    core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
+
+    // Start-up: the state of the link, the clock at once, discovery, the empty table, and the
+    // real-time view.
+    core_.form.Timer1.tick();
+    core_.start();
+    table_.gridinit();
+    refresh();
+}
+
+Form1::~Form1() {
+    // The port outlives the window; its events must not reach a core that is gone.
+    core_.port().setEventHandler(nullptr);
+}
+
+void Form1::startTimers() {
+    if (!timerDrivers_.empty())
+        return;
+    FormState& form = core_.form;
+    for (Timer* timer :
+         {&form.Findcom, &form.COMtimout, &form.comunication, &form.Readdat, &form.Timer1})
+        timerDrivers_.push_back(std::make_unique<TimerDriver>(*timer));
+}
+
+void Form1::buildTopRow() {
+    command1_ = pictureButton(this, QStringLiteral("Command1"), QStringLiteral("Read"),
+                              ButtonImage::Read, twipRect(720, 480, 1455, 855));
+    command2_ = pictureButton(this, QStringLiteral("Command2"), QStringLiteral("Save"),
+                              ButtonImage::Save, twipRect(2400, 480, 1335, 855));
+    auto* command3 = pictureButton(this, QStringLiteral("Command3"), QStringLiteral("Clear"),
+                                   ButtonImage::Clear, twipRect(3960, 480, 1335, 855));
+    pictureButton(this, QStringLiteral("Command4"), QStringLiteral("Print"), ButtonImage::Print,
+                  twipRect(5520, 480, 1335, 855));
+    auto* command6 = pictureButton(this, QStringLiteral("Command6"), QStringLiteral("Help"),
+                                   ButtonImage::Help, twipRect(7080, 480, 1335, 855));
+    auto* command5 = pictureButton(this, QStringLiteral("Command5"), QStringLiteral("Close"),
+                                   ButtonImage::Close, twipRect(8640, 480, 1335, 855));
+
+    connect(command1_, &QToolButton::clicked, this, [this] { core_.read(); });
+    connect(command3, &QToolButton::clicked, this, [this] { table_.gridinit(); });
+    connect(command6, &QToolButton::clicked, this, [this] { helpClicked(); });
+    connect(command5, &QToolButton::clicked, this, [this] { close(); });
+
+    auto* picture1 = new QLabel(this);
+    picture1->setObjectName(QStringLiteral("Picture1"));
+    picture1->setPixmap(meterPicture());
+    picture1->setGeometry(twipRect(10200, 360, 1170, 1050));
+
+    label1_ = statusLabel(this, QStringLiteral("Label1"), twipRect(11520, 480, 1575, 375));
+    label2_ = statusLabel(this, QStringLiteral("Label2"), twipRect(11520, 960, 1575, 375));
+}
+
+void Form1::buildViews() {
+    // The tab strip: its tabs on top of a client area in which the two views take turns.
+    const QRect strip = twipRect(600, 1800, 12375, 7455);
+    tabStrip1_ = new QTabBar(this);
+    tabStrip1_->setObjectName(QStringLiteral("TabStrip1"));
+    tabStrip1_->setFont(songFont(12, true));
+    tabStrip1_->setExpanding(false);
+    tabStrip1_->setDrawBase(false);
+    tabStrip1_->addTab(QStringLiteral("Realtime"));
+    tabStrip1_->addTab(QStringLiteral("Recall"));
+    const int tabHeight = tabStrip1_->sizeHint().height();
+    auto* client = new QFrame(this);
+    client->setObjectName(QStringLiteral("TabStrip1Client"));
+    client->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    client->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
+    tabStrip1_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
+    tabStrip1_->raise();
+
+    // A click on the tab already shown runs its branch again: currentChanged alone misses it.
+    connect(tabStrip1_, &QTabBar::currentChanged, this, [this](int index) { tabClicked(index); });
+    connect(tabStrip1_, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == tabStrip1_->currentIndex())
+            tabClicked(index);
+    });
+
+    frame1_ = new RealtimePanel(this);
+    frame1_->setGeometry(twipRect(960, 2280, 11655, 6735));
+
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("grid"));
+    grid_->setGeometry(twipRect(960, 2282, 11655, 6735));
+    grid_->setFont(songFont(10.5, false));
+    grid_->setModel(&model_);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setWordWrap(false);
+    grid_->setCornerButtonEnabled(false);
+    // Headings are ordinary cells; every row and column has one fixed size, given once as the
+    // default so that growing the table never visits the rows already there.
+    grid_->horizontalHeader()->hide();
+    grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setMinimumSectionSize(1);
+    grid_->horizontalHeader()->setDefaultSectionSize(px(1612));
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setMinimumSectionSize(1);
+    grid_->verticalHeader()->setDefaultSectionSize(px(300));
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+}
+
+void Form1::tabClicked(int index) {
+    core_.showView(index == kRealtimeTab ? kTrue : kFalse);
+}
+
+void Form1::helpClicked() {
+    const QString text = QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER(EN)\r"
+                                        "Contact us for more information!\r");
+    auto* box = new QMessageBox(
+        QMessageBox::Information, QStringLiteral("Thank you for using our product!"),
+        QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("HelpBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Modal for the user, but the handler returns at once: timers and replies go on meanwhile.
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+}
+
+void Form1::refresh() {
+    const FormState& form = core_.form;
+    label1_->setText(form.ui.label1);
+    label1_->setToolTip(form.ui.label1Tip);
+    label2_->setText(form.ui.label2);
+    command1_->setEnabled(form.ui.readEnabled);
+    command2_->setEnabled(form.ui.saveEnabled);
+    frame1_->showTexts(core_.panel);
+    frame1_->setVisible(form.realview == kTrue);
+    grid_->setVisible(form.realview == kFalse);
+    statusBar1_->showProgress(downloadProgress(form));
+}
+
+} // namespace pm

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/RecordTableModel.h"
+#include "link/TimerDriver.h"
+#include "protocol/MeterCore.h"
+#include "records/RecordTable.h"
+
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QTabBar;
+class QTableView;
+class QToolButton;
+
+namespace pm {
+
+class RealtimePanel;
+class SerialPort;
+class StatusBar;
+
+// The one window: the buttons, the port and link captions, the real-time panel and the record
+// table on two tabs, and the status bar. It shows the state of the core and hands clicks to it;
+// the behaviour lives in the core and the record table.
+class Form1 : public QWidget {
+public:
+    // Builds the window and runs the start-up: clock, discovery on, empty table, real-time view.
+    // The timers tick only once startTimers() has been called (tests tick them by hand).
+    explicit Form1(SerialPort& port, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // From now on the five timers tick on their own, each on a QTimer at its interval.
+    void startTimers();
+
+    MeterCore& core() { return core_; }
+    RecordTable& table() { return table_; }
+
+private:
+    void buildTopRow();
+    void buildViews();
+    void tabClicked(int index);
+    void helpClicked();
+    // Brings every control up to date with the core.
+    void refresh();
+
+    RecordTable table_;
+    RecordTableModel model_{table_};
+    MeterCore core_;
+    std::vector<std::unique_ptr<TimerDriver>> timerDrivers_; // gone before the timers they drive
+
+    QToolButton* command1_ = nullptr; // "Read"
+    QToolButton* command2_ = nullptr; // "Save"
+    QLabel* label1_ = nullptr;
+    QLabel* label2_ = nullptr;
+    QTabBar* tabStrip1_ = nullptr;
+    RealtimePanel* frame1_ = nullptr;
+    QTableView* grid_ = nullptr;
+    StatusBar* statusBar1_ = nullptr;
+};
+
+} // namespace pm

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Printers.h"
+#include "app/Form1.h"
+#include "fakes/FakeSerialPort.h"
+#include "link/Commands.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+// The window over a scripted port. Nothing ticks on its own: the tests tick the timers by hand.
+struct WindowFixture : ::testing::Test {
+    FakeSerialPort port;
+    pm::Form1 form{port};
+    pm::FormState& state = form.core().form;
+
+    void SetUp() override { form.show(); }
+
+    template <typename W = QWidget> W* child(const QString& name) const {
+        auto* w = form.findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    QToolButton* button(int n) const {
+        return child<QToolButton>(QStringLiteral("Command%1").arg(n));
+    }
+    QString caption(const QString& name) const { return child<QLabel>(name)->text(); }
+    QTabBar* tabs() const { return child<QTabBar>(QStringLiteral("TabStrip1")); }
+    QTableView* grid() const { return child<QTableView>(QStringLiteral("grid")); }
+    QString cell(int row, int col) const {
+        const QAbstractItemModel* m = grid()->model();
+        return m->data(m->index(row, col)).toString();
+    }
+    int rows() const { return grid()->model()->rowCount(); }
+
+    // A real mouse click on a tab, so that the tab bar's own signals run.
+    void clickTab(int index) {
+        const QPoint at = tabs()->tabRect(index).center();
+        for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, tabs()->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(tabs(), &event);
+        }
+    }
+
+    // The instrument on COM1 answers the first link check; the next discovery tick hands over.
+    void link() {
+        state.Findcom.tick();
+        port.receiveHex("AA 55 AA");
+        state.Findcom.tick();
+        ASSERT_EQ(state.linked, pm::kTrue);
+        ASSERT_TRUE(state.comunication.enabled());
+    }
+    void linkOnRecallView() {
+        link();
+        clickTab(1);
+        ASSERT_EQ(state.realview, pm::kFalse);
+    }
+};

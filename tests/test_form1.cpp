@@ -1,0 +1,197 @@
+#include "WindowFixture.h"
+#include "app/StatusBar.h"
+
+#include <QFontInfo>
+#include <QMessageBox>
+#include <QStatusBar>
+
+using pm::Field;
+
+namespace {
+using Window = WindowFixture;
+
+QRect twips(int l, int t, int w, int h) {
+    return {(l + 7) / 15, (t + 7) / 15, (w + 7) / 15, (h + 7) / 15};
+}
+} // namespace
+
+TEST_F(Window, StartsWithItsDesignedControlsAndCaptions) {
+    EXPECT_EQ(form.windowTitle(), "DOUBLE PHASE DIGITAL PHASE METER");
+    EXPECT_EQ(form.size(), QSize(907, 669));
+
+    const struct {
+        int n;
+        const char* caption;
+        QRect geometry;
+    } buttons[] = {
+        {1, "Read", twips(720, 480, 1455, 855)},   {2, "Save", twips(2400, 480, 1335, 855)},
+        {3, "Clear", twips(3960, 480, 1335, 855)}, {4, "Print", twips(5520, 480, 1335, 855)},
+        {6, "Help", twips(7080, 480, 1335, 855)},  {5, "Close", twips(8640, 480, 1335, 855)}};
+    for (const auto& b : buttons) {
+        QToolButton* w = button(b.n);
+        EXPECT_EQ(w->text(), b.caption);
+        EXPECT_EQ(w->geometry(), b.geometry) << b.caption;
+        EXPECT_TRUE(w->isEnabled()) << b.caption;
+        EXPECT_EQ(w->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << b.caption;
+        EXPECT_FALSE(w->icon().isNull()) << b.caption;
+    }
+    EXPECT_EQ(caption("Label1"), "Com Status");
+    EXPECT_EQ(caption("Label2"), "Unconnect");
+    EXPECT_EQ(child("Label1")->geometry(), twips(11520, 480, 1575, 375));
+    EXPECT_EQ(child("Picture1")->geometry(), QRect(680, 24, 78, 70));
+    EXPECT_FALSE(child<QLabel>("Picture1")->pixmap().isNull());
+
+    EXPECT_EQ(tabs()->count(), 2);
+    EXPECT_EQ(tabs()->tabText(0), "Realtime");
+    EXPECT_EQ(tabs()->tabText(1), "Recall");
+    EXPECT_EQ(tabs()->currentIndex(), 0);
+    EXPECT_TRUE(tabs()->font().bold());
+    EXPECT_EQ(tabs()->font().pointSizeF(), 12);
+
+    EXPECT_TRUE(child("Frame1")->isVisible());
+    EXPECT_FALSE(grid()->isVisible());
+    EXPECT_EQ(child("Frame1")->geometry(), twips(960, 2280, 11655, 6735));
+    EXPECT_EQ(grid()->geometry(), twips(960, 2282, 11655, 6735));
+    EXPECT_EQ(child("StatusBar1")->geometry(), twips(0, 9540, 13605, 495));
+
+    // The link part of start-up, with discovery waiting for its first tick.
+    EXPECT_EQ(state.realview, pm::kTrue);
+    EXPECT_EQ(state.linked, pm::kFalse);
+    EXPECT_EQ(state.portno, 1);
+    EXPECT_TRUE(state.Findcom.enabled());
+    EXPECT_FALSE(state.Readdat.enabled());
+    EXPECT_TRUE(port.writes.isEmpty());
+}
+
+TEST_F(Window, PanelShowsItsInitialTextsGreenOnBlackInTheSongFace) {
+    const struct {
+        const char* name;
+        const char* text;
+        QRect geometry;
+    } values[] = {{"u(0)", "0.00", twips(1560, 1440, 1050, 345)},
+                  {"u(1)", "0.00", twips(1560, 2520, 1050, 345)},
+                  {"i(1)", "0.0000", twips(3165, 2520, 1230, 345)},
+                  {"p(0)", "0.0000", twips(4905, 1440, 1245, 345)},
+                  {"q(1)", "0.0000", twips(6585, 2520, 1245, 345)},
+                  {"s(0)", "0.0000", twips(8325, 1440, 1245, 345)},
+                  {"pf(1)", "1.000", twips(10080, 2520, 1050, 345)},
+                  {"phase(1)", "360.0°", twips(2280, 5400, 1125, 285)},
+                  {"phase(3)", "360.0°", twips(5640, 5400, 1185, 345)},
+                  {"freq", "0.00", twips(8640, 4920, 1050, 345)}};
+    for (const auto& v : values) {
+        auto* label = child<QLabel>(v.name);
+        EXPECT_EQ(label->text(), QString::fromUtf8(v.text)) << v.name;
+        EXPECT_EQ(label->geometry(), v.geometry) << v.name;
+    }
+    auto* u0 = child<QLabel>("u(0)");
+    EXPECT_EQ(u0->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    EXPECT_EQ(u0->palette().color(QPalette::Window), QColor(Qt::black));
+    EXPECT_TRUE(u0->autoFillBackground());
+    EXPECT_TRUE(u0->font().bold());
+    EXPECT_EQ(u0->font().pointSizeF(), 14.25);
+    EXPECT_EQ(u0->font().family(), "宋体");
+    EXPECT_EQ(QFontInfo(u0->font()).family(), "AR PL UMing CN") << "the Song-style stand-in";
+
+    EXPECT_EQ(caption("Label3(8)"), "U1U2:");
+    EXPECT_EQ(child<QLabel>("Label3(8)")->font().pointSizeF(), 15);
+    EXPECT_EQ(child("Label3(17)")->pos(), QPoint(688, 32));
+    EXPECT_EQ(caption("Label3(19)"), "Hz");
+    EXPECT_FALSE(child<QLabel>("Label1")->font().bold());
+    EXPECT_EQ(child<QLabel>("Label1")->font().pointSizeF(), 10.5);
+}
+
+TEST_F(Window, StatusBarShowsTheClockAtOnce) {
+    auto* bar = child<pm::StatusBar>("StatusBar1");
+    const QString date = bar->panel(1)->text();
+    const QString time = bar->panel(3)->text();
+    EXPECT_NE(date, "data");
+    EXPECT_NE(time, "time");
+    const pm::ClockTexts now = pm::clockTexts(QDateTime::currentDateTime());
+    EXPECT_EQ(date, now.date);
+    EXPECT_EQ(time.size(), now.time.size());
+    EXPECT_EQ(bar->panel(2)->text(), "DOUBLE PHASE DIGITAL PHASE METER");
+    EXPECT_EQ(bar->panel(1)->width(), 96);
+    EXPECT_EQ(bar->panel(3)->width(), 96);
+    EXPECT_TRUE(bar->panel(2)->font().bold());
+    EXPECT_FALSE(child("DownloadProgress")->isVisible());
+
+    const QDateTime moment(QDate(2024, 3, 9), QTime(14, 5, 7));
+    bar->showClock(moment);
+    EXPECT_EQ(bar->panel(3)->text(), pm::clockTexts(moment).time);
+    const pm::ClockTexts c =
+        pm::clockTexts(moment, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(c.date, "3/9/24");
+    EXPECT_EQ(c.time, "2:05:07 PM") << "seconds shown, no time zone";
+    EXPECT_EQ(pm::clockTexts(moment, QLocale(QLocale::German, QLocale::Germany)).time, "14:05:07");
+}
+
+TEST_F(Window, TabsSwitchTheViewAndTurnPollingOn) {
+    link();
+    clickTab(1);
+    EXPECT_EQ(state.realview, pm::kFalse);
+    EXPECT_FALSE(child("Frame1")->isVisible());
+    EXPECT_TRUE(grid()->isVisible());
+    state.comunication.tick();
+    EXPECT_EQ(port.lastWrite(), QByteArray::fromHex("AA F8 2A")) << "keep-alive on the recall view";
+
+    clickTab(0);
+    EXPECT_EQ(state.realview, pm::kTrue);
+    EXPECT_TRUE(child("Frame1")->isVisible());
+    EXPECT_FALSE(grid()->isVisible());
+    state.comunication.tick();
+    EXPECT_EQ(port.lastWrite(), QByteArray::fromHex("AA C8 32")) << "live poll";
+
+    // A click on the tab already shown runs its branch again.
+    state.comunication.setEnabled(false);
+    state.ui.readEnabled = state.ui.saveEnabled = false;
+    clickTab(0);
+    EXPECT_TRUE(state.comunication.enabled());
+    EXPECT_TRUE(button(1)->isEnabled());
+    EXPECT_TRUE(button(2)->isEnabled());
+    EXPECT_TRUE(child("Frame1")->isVisible());
+}
+
+TEST_F(Window, LiveRepliesReachThePanel) {
+    link();
+    state.comunication.tick();
+    port.receiveHex("F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 00 00 88 13");
+    EXPECT_EQ(caption("u(0)"), "220.00");
+    EXPECT_EQ(caption("s(0)"), "0.2716");
+    EXPECT_EQ(caption("phase(2)"), "60.0°");
+    EXPECT_EQ(caption("freq"), "50.00");
+    EXPECT_EQ(caption("Label2"), "Connected");
+    EXPECT_EQ(caption("Label1"), "COM1 Open");
+}
+
+TEST_F(Window, Label1TipNamesTheDeviceAndWhyItFailed) {
+    port.openErrors = {{2, pm::kErrNoSuchPort}};
+    state.Findcom.tick();
+    EXPECT_EQ(caption("Label1"), "COM1 Open");
+    EXPECT_EQ(child("Label1")->toolTip(), "/dev/fake1");
+    state.Findcom.tick();
+    EXPECT_EQ(caption("Label1"), "COM2 Unviable");
+    EXPECT_EQ(child("Label1")->toolTip(), "/dev/fake2: no such device.");
+}
+
+TEST_F(Window, HelpShowsItsMessageAndNothingElse) {
+    const auto before = port.log;
+    button(6)->click();
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr) << "a modal box, and the click returned at once";
+    EXPECT_EQ(box->windowTitle(), "Thank you for using our product!");
+    EXPECT_EQ(box->text(),
+              "DOUBLE PHASE DIGITAL PHASE METER(EN)\nContact us for more information!\n");
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    box->button(QMessageBox::Ok)->click();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(port.log, before);
+    EXPECT_EQ(state.realview, pm::kTrue);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(Window, CloseEndsTheWindow) {
+    button(5)->click();
+    EXPECT_FALSE(form.isVisible());
+}
