@@ -8,6 +8,11 @@ namespace pm {
 
 namespace {
 
+QStringList& chosenDevices() {
+    static QStringList devices;
+    return devices;
+}
+
 // Adapter rank, stem, trailing number ("/dev/ttyUSB10": 0, "ttyUSB", 10), then the whole name so
 // that the order is total.
 auto sortKey(const QString& device) {
@@ -39,9 +44,15 @@ QStringList orderSerialDevices(QStringList devices) {
     return devices;
 }
 
+void setPortDevices(const QStringList& devices) {
+    chosenDevices() = devices;
+}
+
 QString portDevice(int port) {
     if (port < 1 || port > kPortCount)
         return {};
+    if (!chosenDevices().isEmpty())
+        return chosenDevices().value(port - 1);
 #ifdef Q_OS_WIN
     return QStringLiteral("COM") + QString::number(port);
 #else

@@ -17,4 +17,9 @@ QStringList orderSerialDevices(QStringList devices);
 // are never found by a scan); otherwise the system's serial devices in the order above.
 QString portDevice(int port);
 
+// Names the devices of COM1, COM2... for the rest of the process, ahead of PHASEMETER_PORTS and the
+// system's devices: for a tool told on its command line which device the meter is on. An empty
+// list restores the usual map.
+void setPortDevices(const QStringList& devices);
+
 } // namespace pm

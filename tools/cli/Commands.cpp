@@ -1,0 +1,19 @@
+#include "cli/Cli.h"
+
+namespace pm::cli {
+
+int runScan(const QStringList& arguments);
+int runLive(const QStringList& arguments);
+int runDecode(const QStringList& arguments);
+
+// A new subcommand is one file with its run function, and one line here.
+std::span<const Command> commands() {
+    static const Command table[] = {
+        {"scan", "Find the meter on COM1 to COM16 and print its port.", runScan},
+        {"live", "Print the live readings once a second, as a report or as CSV.", runLive},
+        {"decode", "Print the report of measurement blocks given in hex.", runDecode},
+    };
+    return table;
+}
+
+} // namespace pm::cli

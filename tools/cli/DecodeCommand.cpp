@@ -1,0 +1,91 @@
+#include "cli/Cli.h"
+#include "cli/ReadingFormat.h"
+#include "protocol/Decode.h"
+#include "protocol/Reading.h"
+
+#include <QList>
+#include <optional>
+
+namespace pm::cli {
+
+namespace {
+
+constexpr int kBlockSize = 22;
+
+// One block in hex, blanks allowed anywhere; none, with the reason in `error`, when it is not
+// exactly 22 bytes of hex.
+std::optional<QByteArray> blockFromHex(const QString& text, QString& error) {
+    QByteArray digits;
+    for (const QChar c : text) {
+        if (c.isSpace())
+            continue;
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))) {
+            error = QStringLiteral("\"%1\" is not a hex digit").arg(c);
+            return std::nullopt;
+        }
+        digits += char(u);
+    }
+    if (digits.size() % 2 != 0) {
+        error = QStringLiteral("it has an odd number of hex digits");
+        return std::nullopt;
+    }
+    if (digits.size() != 2 * kBlockSize) {
+        const auto bytes = digits.size() / 2;
+        error = QStringLiteral("it holds %1 %2").arg(bytes).arg(bytes == 1 ? "byte" : "bytes");
+        return std::nullopt;
+    }
+    return QByteArray::fromHex(digits);
+}
+
+} // namespace
+
+int runDecode(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("hex"), QStringLiteral("A measurement block."),
+                                 QStringLiteral("HEX..."));
+    if (const auto done =
+            parseArguments(parser, QStringLiteral("decode"), QStringLiteral("decode HEX..."),
+                           QStringLiteral("Applies each 22-byte measurement block in turn, as "
+                                          "successive live replies, to a panel\n"
+                                          "that starts with its initial texts, and prints the "
+                                          "report of the result.\n"
+                                          "Write a block as 44 hex digits; quote it when it has "
+                                          "blanks:\n"
+                                          "  phasemeter-cli decode \"F0 55 00 00 39 30 00 00 01 "
+                                          "01 02 02 00 00 00 00 58 02 00 00 88 13\""),
+                           arguments))
+        return *done;
+
+    const QStringList hex = parser.positionalArguments();
+    if (hex.isEmpty()) {
+        printError(QStringLiteral("decode: give at least one block in hex. See phasemeter-cli "
+                                  "decode --help."));
+        return kExitUsage;
+    }
+    QList<QByteArray> blocks;
+    for (qsizetype n = 0; n < hex.size(); ++n) {
+        QString error;
+        const auto block = blockFromHex(hex[n], error);
+        if (!block) {
+            printError(QStringLiteral("decode: block %1 is not a measurement block: %2; a block "
+                                      "is 22 bytes, 44 hex digits (quote a block written with "
+                                      "blanks). See phasemeter-cli decode --help.")
+                           .arg(n + 1)
+                           .arg(error));
+            return kExitUsage;
+        }
+        blocks << *block;
+    }
+
+    Panel panel;
+    for (const QByteArray& block : blocks)
+        livein(block, panel);
+    if (!printOut(reportText(panel))) {
+        printError(QStringLiteral("Cannot write to standard output."));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+} // namespace pm::cli

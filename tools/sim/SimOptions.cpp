@@ -1,0 +1,180 @@
+#include "sim/SimOptions.h"
+
+#include "sim/Frames.h"
+#include "sim/Instrument.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+namespace pm::sim {
+
+namespace {
+
+const QString kUsage = QStringLiteral(
+    "Usage: phasemeter-sim [options]\n"
+    "\n"
+    "Plays the two-channel phase and volt-ampere meter on a pseudo-terminal. The first line on\n"
+    "standard output is the device to open (9600 baud, 8N1); the simulator runs until Ctrl-C.\n"
+    "Without options it sends a slowly varying reading of about 230 V, 5 A, 30 degrees power\n"
+    "angle, 120 degrees between the channels and 50 Hz, and holds 3 stored records.\n");
+
+struct Problem {
+    QString text;
+};
+
+double probability(const QCommandLineParser& p, const QString& name) {
+    bool ok = false;
+    const double v = p.value(name).toDouble(&ok);
+    if (!ok || v < 0 || v > 1)
+        throw Problem{QStringLiteral("--%1 takes a probability from 0 to 1, not \"%2\".")
+                          .arg(name, p.value(name))};
+    return v;
+}
+
+long long integer(const QCommandLineParser& p, const QString& name, long long low, long long high) {
+    bool ok = false;
+    const long long v = p.value(name).toLongLong(&ok);
+    if (!ok || v < low || v > high)
+        throw Problem{QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\".")
+                          .arg(name)
+                          .arg(low)
+                          .arg(high)
+                          .arg(p.value(name))};
+    return v;
+}
+
+} // namespace
+
+std::optional<QList<QByteArray>> parseRecordFile(const QByteArray& contents, QString& error) {
+    QList<QByteArray> blocks;
+    const QList<QByteArray> lines = contents.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString line = QString::fromUtf8(lines[n]).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const auto block = parseHexBlock(line);
+        if (!block) {
+            error = QStringLiteral("line %1 is not a 22-byte block in hex (44 hex digits, blanks "
+                                   "allowed): \"%2\"")
+                        .arg(n + 1)
+                        .arg(line);
+            return std::nullopt;
+        }
+        if (blocks.size() == kMaxRecords) {
+            error = QStringLiteral("the meter holds at most %1 records").arg(kMaxRecords);
+            return std::nullopt;
+        }
+        blocks << *block;
+    }
+    return blocks;
+}
+
+SimOptions parseSimOptions(const QStringList& arguments) {
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    p.addOption(help);
+    p.addOptions({
+        {QStringLiteral("link"),
+         QStringLiteral("Also make a symlink to the device at <path> (removed on exit)."),
+         QStringLiteral("path")},
+        {QStringLiteral("live"),
+         QStringLiteral("Answer every live request with this fixed 22-byte block."),
+         QStringLiteral("hex")},
+        {QStringLiteral("records"),
+         QStringLiteral("Hold <n> generated records, 0 to 10000 (default 3)."),
+         QStringLiteral("n")},
+        {QStringLiteral("record-file"),
+         QStringLiteral("Hold the records of <file>: one 22-byte block in hex per line."),
+         QStringLiteral("file")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed of the readings, records and faults (default 1)."),
+         QStringLiteral("n")},
+        {QStringLiteral("silent-after"),
+         QStringLiteral("Stop answering <sec> seconds after the start."), QStringLiteral("sec")},
+        {QStringLiteral("drop"), QStringLiteral("Leave a reply out with probability <p>."),
+         QStringLiteral("p")},
+        {QStringLiteral("garbage"),
+         QStringLiteral("Replace a reply by random bytes with probability <p>."),
+         QStringLiteral("p")},
+        {QStringLiteral("short"),
+         QStringLiteral("Send only the first part of a reply with probability <p>."),
+         QStringLiteral("p")},
+        {QStringLiteral("delay"), QStringLiteral("Send every reply <ms> milliseconds late."),
+         QStringLiteral("ms")},
+        {QStringLiteral("verbose"),
+         QStringLiteral("Log every request and what was sent back on standard error.")},
+    });
+
+    SimOptions out;
+    QStringList argv = arguments;
+    argv.prepend(QStringLiteral("phasemeter-sim"));
+    if (!p.parse(argv)) {
+        out.outcome = SimOptions::UsageError;
+        out.message = p.errorText() + QStringLiteral(" See phasemeter-sim --help.");
+        return out;
+    }
+    if (p.isSet(help)) {
+        out.outcome = SimOptions::Help;
+        const QString table = p.helpText();
+        out.message =
+            kUsage + QLatin1Char('\n') + table.mid(table.indexOf(QStringLiteral("Options:")));
+        return out;
+    }
+    try {
+        if (!p.positionalArguments().isEmpty())
+            throw Problem{
+                QStringLiteral("Unexpected argument \"%1\".").arg(p.positionalArguments().first())};
+        SimConfig& c = out.config;
+        c.link = p.value(QStringLiteral("link"));
+        c.verbose = p.isSet(QStringLiteral("verbose"));
+        if (p.isSet(QStringLiteral("live"))) {
+            c.live = parseHexBlock(p.value(QStringLiteral("live")));
+            if (!c.live)
+                throw Problem{QStringLiteral("--live takes a 22-byte block in hex (44 hex digits, "
+                                             "blanks allowed).")};
+        }
+        if (p.isSet(QStringLiteral("records")) && p.isSet(QStringLiteral("record-file")))
+            throw Problem{QStringLiteral("Give either --records or --record-file, not both.")};
+        if (p.isSet(QStringLiteral("records")))
+            c.records = int(integer(p, QStringLiteral("records"), 0, kMaxRecords));
+        if (p.isSet(QStringLiteral("seed")))
+            c.seed = quint32(integer(p, QStringLiteral("seed"), 0, 0xFFFFFFFFLL));
+        if (p.isSet(QStringLiteral("silent-after"))) {
+            bool ok = false;
+            c.faults.silentAfter = p.value(QStringLiteral("silent-after")).toDouble(&ok);
+            if (!ok || c.faults.silentAfter < 0)
+                throw Problem{QStringLiteral("--silent-after takes a number of seconds, 0 or "
+                                             "more.")};
+        }
+        if (p.isSet(QStringLiteral("drop")))
+            c.faults.drop = probability(p, QStringLiteral("drop"));
+        if (p.isSet(QStringLiteral("garbage")))
+            c.faults.garbage = probability(p, QStringLiteral("garbage"));
+        if (p.isSet(QStringLiteral("short")))
+            c.faults.shortReply = probability(p, QStringLiteral("short"));
+        if (p.isSet(QStringLiteral("delay")))
+            c.faults.delayMs = int(integer(p, QStringLiteral("delay"), 0, 60000));
+        if (p.isSet(QStringLiteral("record-file"))) {
+            const QString name = p.value(QStringLiteral("record-file"));
+            QFile file(name);
+            if (!file.open(QIODevice::ReadOnly)) {
+                out.outcome = SimOptions::IoError;
+                out.message = QStringLiteral("Cannot read the record file %1: %2.")
+                                  .arg(name, file.errorString());
+                return out;
+            }
+            QString error;
+            c.file = parseRecordFile(file.readAll(), error);
+            if (!c.file)
+                throw Problem{QStringLiteral("Record file %1: %2.").arg(name, error)};
+        }
+    } catch (const Problem& problem) {
+        out.outcome = SimOptions::UsageError;
+        out.message = problem.text + QStringLiteral(" See phasemeter-sim --help.");
+    }
+    return out;
+}
+
+} // namespace pm::sim

@@ -1,0 +1,82 @@
+#include "sim/Simulator.h"
+
+#include "sim/PtyEndpoint.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+
+namespace pm::sim {
+
+namespace {
+QString requestName(int code) {
+    switch (code) {
+    case kCodeLink:
+        return QStringLiteral("link");
+    case kCodeCount:
+        return QStringLiteral("count");
+    case kCodeLive:
+        return QStringLiteral("live");
+    default:
+        return QStringLiteral("record %1").arg(code);
+    }
+}
+} // namespace
+
+Simulator::Simulator(const SimConfig& config, PtyEndpoint& pty, QObject* parent)
+    : QObject(parent), pty_(pty), instrument_(config.seed), faults_(config.faults, config.seed),
+      delayMs_(config.faults.delayMs), verbose_(config.verbose), log_(stderr) {
+    if (config.live)
+        instrument_.setFixedLive(*config.live);
+    if (config.file)
+        instrument_.setRecords(*config.file);
+    else
+        instrument_.generateRecords(config.records);
+    reader_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Read, this);
+    writer_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Write, this);
+    writer_->setEnabled(false);
+    connect(reader_, &QSocketNotifier::activated, this, [this] { onReadable(); });
+    connect(writer_, &QSocketNotifier::activated, this, [this] { flushOutbox(); });
+    clock_.start();
+}
+
+void Simulator::onReadable() {
+    for (const int code : parser_.feed(pty_.readAvailable()))
+        answer(code);
+}
+
+void Simulator::answer(int code) {
+    const double now = seconds();
+    const auto reply = instrument_.reply(code, now);
+    Sending out;
+    if (reply)
+        out = faults_.apply(*reply, now);
+    if (verbose_) {
+        log_ << QString::asprintf("%9.3f s  ", now) << requestName(code) << QStringLiteral(": ");
+        if (!reply)
+            log_ << QStringLiteral("no reply");
+        else
+            log_ << faultName(out.fault) << QLatin1Char(' ') << out.bytes.toHex(' ').toUpper();
+        log_ << Qt::endl;
+    }
+    if (out.bytes.isEmpty())
+        return;
+    if (delayMs_ > 0)
+        QTimer::singleShot(delayMs_, this, [this, bytes = out.bytes] { send(bytes); });
+    else
+        send(out.bytes);
+}
+
+void Simulator::send(const QByteArray& bytes) {
+    outbox_ += bytes;
+    flushOutbox();
+}
+
+void Simulator::flushOutbox() {
+    const qsizetype n = pty_.write(outbox_);
+    // A line that refuses bytes for good loses them, as a real line would.
+    outbox_.remove(0, n < 0 ? outbox_.size() : n);
+    writer_->setEnabled(!outbox_.isEmpty());
+}
+
+} // namespace pm::sim
