@@ -16,6 +16,7 @@ class QToolButton;
 
 namespace pm {
 
+class PhasorDiagram;
 class RealtimePanel;
 class SerialPort;
 class StatusBar;
@@ -55,6 +56,7 @@ private:
     QLabel* label2_ = nullptr;
     QTabBar* tabStrip1_ = nullptr;
     RealtimePanel* frame1_ = nullptr;
+    PhasorDiagram* phasor_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
 };
