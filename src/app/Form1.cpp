@@ -3,6 +3,7 @@
 #include "app/ButtonIcons.h"
 #include "app/Fonts.h"
 #include "app/Geometry.h"
+#include "app/PhasorDiagram.h"
 #include "app/RealtimePanel.h"
 #include "app/StatusBar.h"
 #include "platform/SerialPort.h"
@@ -19,7 +20,8 @@ namespace pm {
 
 namespace {
 const QString kTitle = QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER");
-constexpr int kRealtimeTab = 0;
+constexpr int kRecallTab = 1;
+constexpr int kPhasorTab = 2;
 
 QToolButton* pictureButton(QWidget* parent, const QString& name, const QString& caption,
                            ButtonImage image, QRect geometry) {
@@ -120,6 +122,7 @@ void Form1::buildViews() {
     tabStrip1_->setDrawBase(false);
     tabStrip1_->addTab(QStringLiteral("Realtime"));
     tabStrip1_->addTab(QStringLiteral("Recall"));
+    tabStrip1_->addTab(QStringLiteral("Phasor"));
     const int tabHeight = tabStrip1_->sizeHint().height();
     auto* client = new QFrame(this);
     client->setObjectName(QStringLiteral("TabStrip1Client"));
@@ -137,6 +140,10 @@ void Form1::buildViews() {
 
     frame1_ = new RealtimePanel(this);
     frame1_->setGeometry(twipRect(960, 2280, 11655, 6735));
+    // The diagram of the live readings takes the panel's place.
+    phasor_ = new PhasorDiagram(core_.panel, this);
+    phasor_->setObjectName(QStringLiteral("Phasor"));
+    phasor_->setGeometry(frame1_->geometry());
 
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("grid"));
@@ -159,7 +166,9 @@ void Form1::buildViews() {
 }
 
 void Form1::tabClicked(int index) {
-    core_.showView(index == kRealtimeTab ? kTrue : kFalse);
+    // The phasor diagram is a picture of the live readings: polled, saved and printed as the
+    // real-time view is.
+    core_.showView(index == kRecallTab ? kFalse : kTrue);
 }
 
 void Form1::helpClicked() {
@@ -183,7 +192,10 @@ void Form1::refresh() {
     command1_->setEnabled(form.ui.readEnabled);
     command2_->setEnabled(form.ui.saveEnabled);
     frame1_->showTexts(core_.panel);
-    frame1_->setVisible(form.realview == kTrue);
+    const bool phasorShown = tabStrip1_->currentIndex() == kPhasorTab;
+    frame1_->setVisible(form.realview == kTrue && !phasorShown);
+    phasor_->setVisible(form.realview == kTrue && phasorShown);
+    phasor_->update(); // the panel's texts may have changed
     grid_->setVisible(form.realview == kFalse);
     statusBar1_->showProgress(downloadProgress(form));
 }

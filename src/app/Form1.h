@@ -17,6 +17,7 @@ class QToolButton;
 
 namespace pm {
 
+class PhasorDiagram;
 class RealtimePanel;
 class SerialPort;
 class StatusBar;
@@ -58,6 +59,7 @@ private:
     QLabel* label2_ = nullptr;
     QTabBar* tabStrip1_ = nullptr;
     RealtimePanel* frame1_ = nullptr;
+    PhasorDiagram* phasor_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
 };
