@@ -16,6 +16,19 @@ bool printOut(const QString& text) {
            std::fflush(stdout) == 0;
 }
 
+int usageError(const QString& command, const QString& message) {
+    printError(QStringLiteral("%1: %2 See phasemeter-cli %1 --help.").arg(command, message));
+    return kExitUsage;
+}
+
+QCommandLineOption portOption() {
+    return QCommandLineOption(
+        QStringLiteral("port"),
+        QStringLiteral("The meter's serial device (e.g. /dev/ttyUSB0); without it, the meter is "
+                       "looked for on COM1 to COM16."),
+        QStringLiteral("DEV"));
+}
+
 std::optional<int> parseArguments(QCommandLineParser& parser, const QString& command,
                                   const QString& usage, const QString& description,
                                   const QStringList& arguments) {
@@ -24,11 +37,8 @@ std::optional<int> parseArguments(QCommandLineParser& parser, const QString& com
     parser.addOption(help);
     QStringList argv = arguments;
     argv.prepend(QStringLiteral("phasemeter-cli ") + command);
-    if (!parser.parse(argv)) {
-        printError(QStringLiteral("%1: %2 See phasemeter-cli %1 --help.")
-                       .arg(command, parser.errorText()));
-        return kExitUsage;
-    }
+    if (!parser.parse(argv))
+        return usageError(command, parser.errorText());
     if (parser.isSet(help)) {
         const QString table = parser.helpText();
         printOut(QStringLiteral("Usage: phasemeter-cli ") + usage + QStringLiteral("\n\n") +

@@ -29,6 +29,12 @@ void printError(const QString& message);
 // when the output failed (disk full, closed pipe).
 bool printOut(const QString& text);
 
+// "<command>: <message> See phasemeter-cli <command> --help." on standard error; returns
+// kExitUsage.
+int usageError(const QString& command, const QString& message);
+// --port DEV, for the commands that talk to the meter.
+QCommandLineOption portOption();
+
 // Parses a subcommand's options, with --help. Returns nothing to go on, else the exit code to
 // return at once: kExitOk after printing the help, kExitUsage after printing what is wrong.
 std::optional<int> parseArguments(QCommandLineParser& parser, const QString& command,

@@ -58,22 +58,20 @@ int runDecode(const QStringList& arguments) {
         return *done;
 
     const QStringList hex = parser.positionalArguments();
-    if (hex.isEmpty()) {
-        printError(QStringLiteral("decode: give at least one block in hex. See phasemeter-cli "
-                                  "decode --help."));
-        return kExitUsage;
-    }
+    if (hex.isEmpty())
+        return usageError(QStringLiteral("decode"),
+                          QStringLiteral("give at least one block in hex."));
     QList<QByteArray> blocks;
     for (qsizetype n = 0; n < hex.size(); ++n) {
         QString error;
         const auto block = blockFromHex(hex[n], error);
         if (!block) {
-            printError(QStringLiteral("decode: block %1 is not a measurement block: %2; a block "
-                                      "is 22 bytes, 44 hex digits (quote a block written with "
-                                      "blanks). See phasemeter-cli decode --help.")
-                           .arg(n + 1)
-                           .arg(error));
-            return kExitUsage;
+            return usageError(QStringLiteral("decode"),
+                              QStringLiteral("block %1 is not a measurement block: %2; a block is "
+                                             "22 bytes, 44 hex digits (quote a block written with "
+                                             "blanks).")
+                                  .arg(n + 1)
+                                  .arg(error));
         }
         blocks << *block;
     }

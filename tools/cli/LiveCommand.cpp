@@ -28,34 +28,26 @@ const QString kDescription = QStringLiteral(
 
 int runLive(const QStringList& arguments) {
     QCommandLineParser parser;
-    const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QStringLiteral("The meter's serial device (e.g. /dev/ttyUSB0); without it, the meter is "
-                       "looked for on COM1 to COM16."),
-        QStringLiteral("DEV"));
+    const QCommandLineOption port = portOption();
     const QCommandLineOption countOption(
         QStringLiteral("count"), QStringLiteral("Stop after <N> readings."), QStringLiteral("N"));
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("report (the default) or csv."),
                                           QStringLiteral("report|csv"), QStringLiteral("report"));
-    parser.addOptions({portOption, countOption, formatOption});
+    parser.addOptions({port, countOption, formatOption});
     if (const auto done = parseArguments(parser, QStringLiteral("live"),
                                          QStringLiteral("live [--port DEV] [--count N] "
                                                         "[--format report|csv]"),
                                          kDescription, arguments))
         return *done;
 
-    auto usage = [](const QString& message) {
-        printError(QStringLiteral("live: ") + message +
-                   QStringLiteral(" See phasemeter-cli live --help."));
-        return kExitUsage;
-    };
+    auto usage = [](const QString& message) { return usageError(QStringLiteral("live"), message); };
     if (!parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument \"%1\".")
                          .arg(parser.positionalArguments().first()));
     LiveOptions o;
-    o.device = parser.value(portOption);
-    if (parser.isSet(portOption) && o.device.isEmpty())
+    o.device = parser.value(port);
+    if (parser.isSet(port) && o.device.isEmpty())
         return usage(QStringLiteral("--port needs a device, e.g. /dev/ttyUSB0."));
     if (parser.isSet(countOption)) {
         bool ok = false;

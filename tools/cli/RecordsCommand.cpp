@@ -127,11 +127,7 @@ private:
 
 int runRecords(const QStringList& arguments) {
     QCommandLineParser parser;
-    const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QStringLiteral("The meter's serial device (e.g. /dev/ttyUSB0); without it, the meter is "
-                       "looked for on COM1 to COM16."),
-        QStringLiteral("DEV"));
+    const QCommandLineOption port = portOption();
     const QCommandLineOption outputOption(QStringLiteral("output"),
                                           QStringLiteral("The file to write (replaced if it "
                                                          "exists)."),
@@ -139,7 +135,7 @@ int runRecords(const QStringList& arguments) {
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("txt, xlsx or csv."),
                                           QStringLiteral("txt|xlsx|csv"));
-    parser.addOptions({portOption, outputOption, formatOption});
+    parser.addOptions({port, outputOption, formatOption});
     if (const auto done = parseArguments(
             parser, QStringLiteral("records"),
             QStringLiteral("records [--port DEV] --output FILE [--format txt|xlsx|csv]"),
@@ -147,16 +143,14 @@ int runRecords(const QStringList& arguments) {
         return *done;
 
     auto usage = [](const QString& message) {
-        printError(QStringLiteral("records: ") + message +
-                   QStringLiteral(" See phasemeter-cli records --help."));
-        return kExitUsage;
+        return usageError(QStringLiteral("records"), message);
     };
     if (!parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument \"%1\".")
                          .arg(parser.positionalArguments().first()));
     RecordsOptions o;
-    o.device = parser.value(portOption);
-    if (parser.isSet(portOption) && o.device.isEmpty())
+    o.device = parser.value(port);
+    if (parser.isSet(port) && o.device.isEmpty())
         return usage(QStringLiteral("--port needs a device, e.g. /dev/ttyUSB0."));
     o.output = parser.value(outputOption);
     if (o.output.isEmpty())

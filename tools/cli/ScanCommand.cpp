@@ -22,12 +22,9 @@ int runScan(const QStringList& arguments) {
                            "(separated by ':')."),
             arguments))
         return *done;
-    if (!parser.positionalArguments().isEmpty()) {
-        printError(QStringLiteral("scan: unexpected argument \"%1\". See phasemeter-cli scan "
-                                  "--help.")
-                       .arg(parser.positionalArguments().first()));
-        return kExitUsage;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("scan"), QStringLiteral("unexpected argument \"%1\".")
+                                                      .arg(parser.positionalArguments().first()));
 
     MeterLink link(kPortCount);
     link.onLinked = [&link] {
