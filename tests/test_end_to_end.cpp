@@ -1,5 +1,6 @@
 #include "Printers.h"
 #include "TestVectors.h"
+#include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
 #include "link/TimerDriver.h"
@@ -12,26 +13,6 @@
 #include <vector>
 
 namespace {
-
-// PHASEMETER_PORTS for the length of a test.
-class PortList {
-public:
-    explicit PortList(const QStringList& devices)
-        : saved_(qgetenv("PHASEMETER_PORTS")),
-          wasSet_(qEnvironmentVariableIsSet("PHASEMETER_PORTS")) {
-        qputenv("PHASEMETER_PORTS", devices.join(QLatin1Char(':')).toLocal8Bit());
-    }
-    ~PortList() {
-        if (wasSet_)
-            qputenv("PHASEMETER_PORTS", saved_);
-        else
-            qunsetenv("PHASEMETER_PORTS");
-    }
-
-private:
-    QByteArray saved_;
-    bool wasSet_;
-};
 
 // The program's link as the window runs it: the shared core on the real serial port, with the
 // link timers on QTimers.

@@ -1,5 +1,6 @@
 #include "Printers.h"
 #include "fakes/AnswerDialog.h"
+#include "fakes/DiskFaults.h"
 #include "platform/DiskFileStore.h"
 #include "platform/FileFilter.h"
 #include "platform/QtAlerts.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -192,4 +194,49 @@ TEST(DiskFileStore, WritesWholeFilesAndMakesFolders) {
     EXPECT_TRUE(why.contains("sub")) << why.toStdString();
     EXPECT_FALSE(files.write("/proc/version", "x", &why)) << "a system file is never replaced";
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"x.txt"});
+}
+
+TEST(DiskFileStore, AFullDiskOrAReadOnlyFolderLeavesTheOldFileAsItWas) {
+    QTemporaryDir tmp;
+    pm::DiskFileStore files;
+    QString why;
+    const QString path = tmp.filePath("records.txt");
+    ASSERT_TRUE(files.write(path, "the old records", &why));
+    const QByteArray big(6000, 'x'); // smaller than a write buffer: fails only when flushed
+    {
+        const FileSizeLimit full(4096);
+        EXPECT_FALSE(files.write(path, big, &why));
+    }
+    EXPECT_TRUE(why.contains("records.txt")) << why.toStdString();
+    EXPECT_EQ(readFile(path), "the old records");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"records.txt"})
+        << "no partial file left behind";
+
+    ASSERT_TRUE(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::ExeOwner));
+    {
+        const PermissionsBind bind;
+        ASSERT_TRUE(bind.ok());
+        EXPECT_FALSE(pm::whyNotWritable(path).isEmpty());
+        EXPECT_FALSE(files.write(path, "new", &why));
+        EXPECT_TRUE(why.contains("records.txt")) << why.toStdString();
+    }
+    QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(readFile(path), "the old records");
+    EXPECT_TRUE(pm::whyNotWritable(path).isEmpty());
+    EXPECT_TRUE(pm::whyNotWritable(tmp.filePath("new.txt")).isEmpty());
+    EXPECT_EQ(pm::whyNotWritable(tmp.filePath("no/new.txt")), "its folder does not exist");
+    EXPECT_EQ(pm::whyNotWritable(tmp.path()), "it is a folder");
+}
+
+TEST(DiskFileStore, DevicesAndPipesAreWrittenInPlaceNeverReplaced) {
+    pm::DiskFileStore files;
+    QString why;
+    EXPECT_TRUE(files.write("/dev/null", "records", &why)) << why.toStdString();
+    const QFileInfo null("/dev/null");
+    EXPECT_TRUE(null.exists() && !null.isFile()) << "still the device";
+    EXPECT_TRUE(pm::whyNotWritable("/dev/null").isEmpty());
+
+    EXPECT_FALSE(files.write("/dev/full", "records", &why)) << "a device that is full";
+    EXPECT_TRUE(why.contains("/dev/full")) << why.toStdString();
+    EXPECT_FALSE(QFileInfo("/dev/full").isFile());
 }

@@ -163,27 +163,27 @@ TEST(SimModel, GeneratedRecordsAreValidAndVaried) {
 TEST(SimFaults, DropGarbleShortenAndFallSilentOnRequest) {
     const QByteArray reply = hex("f055000039300000010102020000000058020000 8813");
     FaultInjector clean({}, 1);
-    EXPECT_EQ(clean.apply(reply, 100).fault, Fault::None);
-    EXPECT_EQ(clean.apply(reply, 100).bytes, reply);
+    EXPECT_EQ(clean.apply(reply, 100, kCodeLive).fault, Fault::None);
+    EXPECT_EQ(clean.apply(reply, 100, kCodeLive).bytes, reply);
 
     FaultInjector silent({.silentAfter = 2}, 1);
-    EXPECT_EQ(silent.apply(reply, 1.9).bytes, reply);
-    EXPECT_EQ(silent.apply(reply, 2.0).fault, Fault::Silent);
-    EXPECT_TRUE(silent.apply(reply, 50).bytes.isEmpty());
+    EXPECT_EQ(silent.apply(reply, 1.9, kCodeLive).bytes, reply);
+    EXPECT_EQ(silent.apply(reply, 2.0, kCodeLive).fault, Fault::Silent);
+    EXPECT_TRUE(silent.apply(reply, 50, kCodeLive).bytes.isEmpty());
 
     FaultInjector dropped({.drop = 1}, 1);
-    EXPECT_EQ(dropped.apply(reply, 0).fault, Fault::Dropped);
-    EXPECT_TRUE(dropped.apply(reply, 0).bytes.isEmpty());
+    EXPECT_EQ(dropped.apply(reply, 0, kCodeLive).fault, Fault::Dropped);
+    EXPECT_TRUE(dropped.apply(reply, 0, kCodeLive).bytes.isEmpty());
 
     FaultInjector garbled({.garbage = 1}, 1);
-    const Sending g = garbled.apply(reply, 0);
+    const Sending g = garbled.apply(reply, 0, kCodeLive);
     EXPECT_EQ(g.fault, Fault::Garbage);
     EXPECT_EQ(g.bytes.size(), reply.size());
     EXPECT_NE(g.bytes, reply);
 
     FaultInjector shortened({.shortReply = 1}, 1);
     for (int n = 0; n < 50; ++n) {
-        const Sending s = shortened.apply(reply, 0);
+        const Sending s = shortened.apply(reply, 0, kCodeLive);
         EXPECT_EQ(s.fault, Fault::Short);
         ASSERT_GE(s.bytes.size(), 1);
         ASSERT_LT(s.bytes.size(), reply.size());
@@ -195,13 +195,22 @@ TEST(SimFaults, DropGarbleShortenAndFallSilentOnRequest) {
     FaultInjector mixedAgain({.drop = 0.1, .garbage = 0.2, .shortReply = 0.3}, 9);
     int counts[5] = {};
     for (int n = 0; n < 4000; ++n) {
-        const Sending s = mixed.apply(reply, 0);
-        EXPECT_EQ(s.bytes, mixedAgain.apply(reply, 0).bytes);
+        const Sending s = mixed.apply(reply, 0, kCodeLive);
+        EXPECT_EQ(s.bytes, mixedAgain.apply(reply, 0, kCodeLive).bytes);
         ++counts[int(s.fault)];
     }
     EXPECT_NEAR(counts[int(Fault::Dropped)] / 4000.0, 0.1, 0.02);
     EXPECT_NEAR(counts[int(Fault::Garbage)] / 4000.0, 0.9 * 0.2, 0.02);
     EXPECT_NEAR(counts[int(Fault::Short)] / 4000.0, 0.9 * 0.8 * 0.3, 0.02);
+
+    // Faults aimed at the records spare the handshake, the count and the live replies; silence
+    // strikes everything.
+    FaultInjector records({.silentAfter = 5, .drop = 1, .targets = TargetRecords}, 1);
+    for (int code : {kCodeLink, kCodeCount, kCodeLive})
+        EXPECT_EQ(records.apply(reply, 0, code).fault, Fault::None) << code;
+    EXPECT_EQ(records.apply(reply, 0, 1).fault, Fault::Dropped);
+    EXPECT_EQ(records.apply(reply, 0, 10000).fault, Fault::Dropped);
+    EXPECT_EQ(records.apply(reply, 5, kCodeLink).fault, Fault::Silent);
 }
 
 TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
@@ -214,7 +223,7 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
     const SimOptions set = parseSimOptions(
         {"--live", "F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 00 00 88 13", "--records",
          "12", "--seed", "42", "--silent-after", "2.5", "--drop", "0.1", "--garbage=0.2", "--short",
-         "0.3", "--delay", "40", "--link", "/tmp/meter"});
+         "0.3", "--delay", "40", "--link", "/tmp/meter", "--faults-on", "count, records"});
     ASSERT_EQ(set.outcome, SimOptions::Run) << set.message.toStdString();
     EXPECT_EQ(set.config.live->toHex(), "f05500003930000001010202000000005802000088"
                                         "13");
@@ -226,16 +235,26 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
     EXPECT_DOUBLE_EQ(set.config.faults.shortReply, 0.3);
     EXPECT_EQ(set.config.faults.delayMs, 40);
     EXPECT_EQ(set.config.link, "/tmp/meter");
+    EXPECT_EQ(set.config.faults.targets, TargetCount | TargetRecords);
+    EXPECT_EQ(defaults.config.faults.targets, TargetAll);
 
     EXPECT_EQ(parseSimOptions({"--help"}).outcome, SimOptions::Help);
     EXPECT_TRUE(parseSimOptions({"--help"}).message.contains("--silent-after"));
     const QList<QStringList> bad = {
-        {"--drop", "1.5"},   {"--garbage", "x"},
-        {"--records", "-1"}, {"--records", "10001"},
-        {"--live", "F0 55"}, {"--live", "zz"},
-        {"--delay", "-5"},   {"--silent-after"},
-        {"--bogus"},         {"stray"},
-        {"--seed", "-1"},    {"--records", "2", "--record-file", "f"},
+        {"--drop", "1.5"},
+        {"--garbage", "x"},
+        {"--records", "-1"},
+        {"--records", "10001"},
+        {"--live", "F0 55"},
+        {"--live", "zz"},
+        {"--delay", "-5"},
+        {"--silent-after"},
+        {"--bogus"},
+        {"stray"},
+        {"--seed", "-1"},
+        {"--records", "2", "--record-file", "f"},
+        {"--faults-on", "records,stored"},
+        {"--faults-on", ""},
     };
     for (const QStringList& args : bad) {
         const SimOptions o = parseSimOptions(args);

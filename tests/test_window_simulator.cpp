@@ -1,6 +1,7 @@
 #include "Printers.h"
 #include "TestVectors.h"
 #include "app/Form1.h"
+#include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
 #include "link/Commands.h"
@@ -19,26 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The simulator as COM1 for the length of a test, as scripts/run-simulated.sh maps it.
-class SimulatorOnCom1 {
-public:
-    explicit SimulatorOnCom1(const QString& device)
-        : saved_(qgetenv("PHASEMETER_PORTS")),
-          wasSet_(qEnvironmentVariableIsSet("PHASEMETER_PORTS")) {
-        qputenv("PHASEMETER_PORTS", device.toLocal8Bit());
-    }
-    ~SimulatorOnCom1() {
-        if (wasSet_)
-            qputenv("PHASEMETER_PORTS", saved_);
-        else
-            qunsetenv("PHASEMETER_PORTS");
-    }
-
-private:
-    QByteArray saved_;
-    bool wasSet_;
-};
 
 void click(QWidget* w, QPoint at) {
     for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
@@ -69,7 +50,7 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     SimProcess sim({"--live", QString::fromLatin1(live.block.toHex(' ')), "--record-file",
                     records.fileName()});
     ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
-    const SimulatorOnCom1 com1(sim.device());
+    const PortList com1({sim.device()}); // as scripts/run-simulated.sh maps it
 
     pm::QtSerialPort port;
     pm::Form1 form(port);

@@ -36,6 +36,10 @@ QString SimProcess::log() {
 CliRun runCli(const QStringList& arguments, int timeoutMs, const QProcessEnvironment& env) {
     QProcess cli;
     cli.setProcessEnvironment(env);
+    return runCli(cli, arguments, timeoutMs);
+}
+
+CliRun runCli(QProcess& cli, const QStringList& arguments, int timeoutMs) {
     cli.start(cliProgram(), arguments);
     CliRun run;
     // Events keep flowing meanwhile, so a simulator started by the same test stays served.

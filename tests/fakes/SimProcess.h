@@ -37,3 +37,5 @@ struct CliRun {
 };
 CliRun runCli(const QStringList& arguments, int timeoutMs = 20000,
               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+// The same with a process prepared by the caller (environment, limits).
+CliRun runCli(QProcess& cli, const QStringList& arguments, int timeoutMs = 20000);

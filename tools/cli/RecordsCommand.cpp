@@ -64,12 +64,17 @@ Format formatFromOutput(const QString& output) {
     return Format::Txt;
 }
 
-// Records whose block has no label: their reply never came.
+// Records whose block holds no reading: their reply never came. (Block 1 has its headings from
+// the start, so a label alone does not tell.)
 QList<int> missingRecords(const RecordTable& table, int count) {
     QList<int> missing;
-    for (int k = 1; k <= count; ++k)
-        if (table.text(RecordTable::kRowsPerBlock * (k - 1), 0).isEmpty())
+    for (int k = 1; k <= count; ++k) {
+        bool arrived = false;
+        for (int f = 0; f < kFieldCount && !arrived; ++f)
+            arrived = !table.fieldText(k, Field(f)).isEmpty();
+        if (!arrived)
             missing << k;
+    }
     return missing;
 }
 
@@ -164,12 +169,9 @@ int runRecords(const QStringList& arguments) {
         o.format = *f;
     }
     // A download takes a while: find out now, not after it, that the file cannot go there.
-    const QFileInfo target(o.output);
-    if (target.isDir() || !target.absoluteDir().exists()) {
-        printError(QStringLiteral("Cannot write %1: %2.")
-                       .arg(QDir::toNativeSeparators(o.output),
-                            target.isDir() ? QStringLiteral("it is a folder")
-                                           : QStringLiteral("its folder does not exist")));
+    if (const QString why = whyNotWritable(o.output); !why.isEmpty()) {
+        printError(
+            QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(o.output), why));
         return kExitFailure;
     }
 

@@ -1,5 +1,7 @@
 #include "sim/Faults.h"
 
+#include "sim/Frames.h"
+
 namespace pm::sim {
 
 const char* faultName(Fault f) {
@@ -18,9 +20,26 @@ const char* faultName(Fault f) {
     return "";
 }
 
-Sending FaultInjector::apply(const QByteArray& reply, double seconds) {
+namespace {
+FaultTarget targetOf(int code) {
+    switch (code) {
+    case kCodeLink:
+        return TargetLink;
+    case kCodeCount:
+        return TargetCount;
+    case kCodeLive:
+        return TargetLive;
+    default:
+        return TargetRecords;
+    }
+}
+} // namespace
+
+Sending FaultInjector::apply(const QByteArray& reply, double seconds, int code) {
     if (settings_.silentAfter >= 0 && seconds >= settings_.silentAfter)
         return {Fault::Silent, {}};
+    if (!(settings_.targets & targetOf(code)))
+        return {Fault::None, reply};
     if (chance(settings_.drop))
         return {Fault::Dropped, {}};
     if (chance(settings_.garbage)) {

@@ -5,6 +5,15 @@
 
 namespace pm::sim {
 
+// The requests whose replies the faults strike; silence strikes them all.
+enum FaultTarget : unsigned {
+    TargetLink = 1,
+    TargetCount = 2,
+    TargetLive = 4,
+    TargetRecords = 8,
+    TargetAll = 15
+};
+
 // Misbehaviour on demand, for testing how the host copes with a failing line or meter.
 struct FaultSettings {
     double silentAfter = -1; // seconds after which nothing is answered any more; < 0: never
@@ -12,6 +21,7 @@ struct FaultSettings {
     double garbage = 0;      // probability that a reply is replaced by random bytes
     double shortReply = 0;   // probability that only the first part of a reply is sent
     int delayMs = 0;         // every reply goes out this late
+    unsigned targets = TargetAll;
 };
 
 enum class Fault { None, Silent, Dropped, Garbage, Short };
@@ -28,7 +38,8 @@ public:
     FaultInjector(const FaultSettings& settings, quint32 seed)
         : settings_(settings), random_(seed ^ 0xFA017u) {}
 
-    Sending apply(const QByteArray& reply, double seconds);
+    // The reply to request `code`, `seconds` after the start.
+    Sending apply(const QByteArray& reply, double seconds, int code);
 
 private:
     bool chance(double p) { return p > 0 && random_.generateDouble() < p; }

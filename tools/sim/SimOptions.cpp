@@ -5,6 +5,8 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <algorithm>
+#include <iterator>
 
 namespace pm::sim {
 
@@ -41,6 +43,25 @@ long long integer(const QCommandLineParser& p, const QString& name, long long lo
                           .arg(high)
                           .arg(p.value(name))};
     return v;
+}
+
+unsigned faultTargets(const QString& list) {
+    const std::pair<const char*, FaultTarget> names[] = {{"link", TargetLink},
+                                                         {"count", TargetCount},
+                                                         {"live", TargetLive},
+                                                         {"records", TargetRecords}};
+    unsigned targets = 0;
+    for (const QString& item : list.split(QLatin1Char(','))) {
+        const auto* found = std::find_if(std::begin(names), std::end(names), [&](const auto& n) {
+            return item.trimmed() == QLatin1String(n.first);
+        });
+        if (found == std::end(names))
+            throw Problem{QStringLiteral("--faults-on takes a list of link, count, live and "
+                                         "records, not \"%1\".")
+                              .arg(list)};
+        targets |= found->second;
+    }
+    return targets;
 }
 
 } // namespace
@@ -103,6 +124,10 @@ SimOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("p")},
         {QStringLiteral("delay"), QStringLiteral("Send every reply <ms> milliseconds late."),
          QStringLiteral("ms")},
+        {QStringLiteral("faults-on"),
+         QStringLiteral("Drop, garble and shorten only the replies to these requests: a comma-"
+                        "separated list of link, count, live, records (default all)."),
+         QStringLiteral("list")},
         {QStringLiteral("verbose"),
          QStringLiteral("Log every request and what was sent back on standard error.")},
     });
@@ -156,6 +181,8 @@ SimOptions parseSimOptions(const QStringList& arguments) {
             c.faults.shortReply = probability(p, QStringLiteral("short"));
         if (p.isSet(QStringLiteral("delay")))
             c.faults.delayMs = int(integer(p, QStringLiteral("delay"), 0, 60000));
+        if (p.isSet(QStringLiteral("faults-on")))
+            c.faults.targets = faultTargets(p.value(QStringLiteral("faults-on")));
         if (p.isSet(QStringLiteral("record-file"))) {
             const QString name = p.value(QStringLiteral("record-file"));
             QFile file(name);

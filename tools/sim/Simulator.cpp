@@ -50,7 +50,7 @@ void Simulator::answer(int code) {
     const auto reply = instrument_.reply(code, now);
     Sending out;
     if (reply)
-        out = faults_.apply(*reply, now);
+        out = faults_.apply(*reply, now, code);
     if (verbose_) {
         log_ << QString::asprintf("%9.3f s  ", now) << requestName(code) << QStringLiteral(": ");
         if (!reply)

@@ -1,0 +1,267 @@
+// What a bad line, a pulled cable, a busy port and a full or read-only disk do to the tools and the
+// window, end to end: the simulator's faults against phasemeter-cli and the window on real ports.
+#include "RecordFixtures.h"
+#include "TestVectors.h"
+#include "app/Form1.h"
+#include "fakes/DiskFaults.h"
+#include "fakes/PortList.h"
+#include "fakes/SimProcess.h"
+#include "fakes/WaitUntil.h"
+#include "platform/QtSerialPort.h"
+#include "records/RecordCsv.h"
+#include "records/TableText.h"
+#include "records/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString blockHex(const QByteArray& block) {
+    return QString::fromLatin1(block.toHex(' '));
+}
+
+// The rows of `live --format csv`, without the time column.
+QStringList readingRows(const QByteArray& out) {
+    QStringList rows = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts).mid(1);
+    for (QString& row : rows)
+        row = row.section(',', 1);
+    return rows;
+}
+
+// A meter holding `count` records cycling through the shared vectors, and the table they make.
+struct StoredRecords {
+    QTemporaryDir dir;
+    QString file = dir.filePath("records.hex");
+    pm::RecordTable table;
+    int count;
+
+    explicit StoredRecords(int n) : count(n) {
+        QByteArray lines;
+        const auto& vectors = readingVectors();
+        for (int k = 1; k <= n; ++k)
+            lines += vectors[size_t(k - 1) % vectors.size()].block.toHex(' ') + '\n';
+        writeFile(file, lines);
+        downloadRecords(table, n);
+    }
+    QStringList simOptions() const {
+        // A real meter's reply takes milliseconds on the wire; so does the simulator's here.
+        return {"--record-file", file, "--delay", "5"};
+    }
+};
+
+// The record numbers a failed download names as missing ("... records 3, 7 did not arrive.").
+QList<int> namedAsMissing(const QString& err) {
+    const QRegularExpression sentence(QStringLiteral("records? ([0-9, ]+) did not arrive"));
+    QList<int> numbers;
+    for (const QString& n : sentence.match(err).captured(1).split(',', Qt::SkipEmptyParts))
+        numbers << n.trimmed().toInt();
+    return numbers;
+}
+
+} // namespace
+
+TEST(FaultMatrixCli, LiveReadsThroughDroppedLateGarbledAndShortReplies) {
+    // Both channels live, so that every text of the panel comes from the latest block.
+    const ReadingVector& v = readingVector("opposed_and_rounded_angle");
+    QString reading;
+    {
+        // Late, but before the next poll; a drop now and then, never five in a row.
+        SimProcess sim({"--live", blockHex(v.block), "--drop", "0.3", "--delay", "300", "--seed",
+                        "3", "--verbose"});
+        ASSERT_TRUE(sim.ok());
+        const CliRun run =
+            runCli({"live", "--port", sim.device(), "--count", "4", "--format", "csv"}, 30000);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QStringList rows = readingRows(run.out);
+        ASSERT_EQ(rows.size(), 4) << run.out.toStdString();
+        EXPECT_EQ(QSet<QString>(rows.begin(), rows.end()).size(), 1) << run.out.toStdString();
+        reading = rows[0];
+        EXPECT_TRUE(reading.startsWith("220.00,100.0,5.000,10.00,")) << reading.toStdString();
+        EXPECT_TRUE(sim.log().contains("live: dropped")) << sim.log().toStdString();
+    }
+    // A garbled reply of full length is taken for a reading (the blocks carry no check); a short
+    // one is never completed and is cleared before the next poll. The link holds, and a good
+    // reply after them reads exactly as before.
+    SimProcess sim({"--live", blockHex(v.block), "--garbage", "0.3", "--short", "0.3",
+                    "--faults-on", "live", "--seed", "5", "--verbose"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run =
+        runCli({"live", "--port", sim.device(), "--count", "6", "--format", "csv"}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList rows = readingRows(run.out);
+    ASSERT_EQ(rows.size(), 6) << run.out.toStdString();
+    EXPECT_TRUE(rows.contains(reading)) << run.out.toStdString();
+    const QString log = sim.log();
+    EXPECT_TRUE(log.contains("live: garbage") && log.contains("live: short")) << log.toStdString();
+}
+
+TEST(FaultMatrixCli, RecordsThatDoNotArriveAreNamedAndTheRestWritten) {
+    const StoredRecords meter(40);
+    QTemporaryDir out;
+    const QString csv = out.filePath("records.csv");
+    SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.1", "--short", "0.1",
+                                                    "--faults-on", "records", "--seed", "11",
+                                                    "--verbose"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = runCli({"records", "--port", sim.device(), "--output", csv}, 30000);
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    const QList<int> missing = namedAsMissing(run.err);
+    ASSERT_FALSE(missing.isEmpty()) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Wrote %1 of 40 records").arg(40 - missing.size())))
+        << run.err.toStdString();
+    // Exactly the records the meter failed to send whole are named.
+    const QRegularExpression struck(QStringLiteral("record ([0-9]+): (dropped|short)"));
+    QList<int> struckRecords;
+    for (const auto& m : struck.globalMatch(sim.log()))
+        struckRecords << m.captured(1).toInt();
+    EXPECT_EQ(missing, struckRecords);
+
+    // Every record that came is in its row, as a clean download has it.
+    const QStringList expected = pm::recordCsvLines(meter.table, 40);
+    const QStringList written = QString::fromUtf8(readFile(csv)).split("\r\n");
+    ASSERT_GE(written.size(), 41);
+    EXPECT_EQ(written[0], expected[0]);
+    for (int k = 1; k <= 40; ++k) {
+        if (!missing.contains(k)) {
+            EXPECT_EQ(written[k], expected[k]) << "record " << k << "\n"
+                                               << run.err.toStdString() << sim.log().toStdString();
+        }
+    }
+}
+
+TEST(FaultMatrixCli, LateRecordRepliesWithinTheirTickAllArrive) {
+    const StoredRecords meter(12);
+    QTemporaryDir out;
+    const QString txt = out.filePath("records.txt");
+    SimProcess sim({"--record-file", meter.file, "--delay", "60"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = runCli({"records", "--port", sim.device(), "--output", txt}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(readFile(txt), pm::textFileBytes(pm::tableTextLines(meter.table, 12)));
+}
+
+TEST(FaultMatrixCli, MeterGoneMidDownloadFailsAndWritesNothing) {
+    QTemporaryDir out;
+    const QString file = out.filePath("records.txt");
+    SimProcess sim({"--records", "200", "--delay", "5"});
+    ASSERT_TRUE(sim.ok());
+    QProcess cli;
+    cli.start(cliProgram(), {"records", "--port", sim.device(), "--output", file});
+    QString err;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            err += QString::fromLocal8Bit(cli.readAllStandardError());
+            return err.contains("The meter holds 200 records.");
+        },
+        10000))
+        << err.toStdString();
+
+    // The cable is pulled: the far end of the line disappears.
+    sim.process().kill();
+    sim.process().waitForFinished(3000);
+    ASSERT_TRUE(waitUntil([&] { return cli.state() == QProcess::NotRunning; }, 15000));
+    err += QString::fromLocal8Bit(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_TRUE(err.contains("Lost the link to the meter")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Nothing was written.")) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST(FaultMatrixCli, ReadOnlyOrFullLocationIsReportedAndTheOldFileKept) {
+    const StoredRecords meter(24);
+    QTemporaryDir out;
+    const QString file = out.filePath("records.txt");
+    ASSERT_TRUE(writeFile(file, "last week's records\r\n"));
+
+    {
+        // Found out before the download, not after it.
+        ASSERT_TRUE(QFile::setPermissions(out.path(), QFile::ReadOwner | QFile::ExeOwner));
+        SimProcess sim(meter.simOptions());
+        ASSERT_TRUE(sim.ok());
+        QProcess cli;
+        bindChildPermissions(cli);
+        const CliRun run = runCli(cli, {"records", "--port", sim.device(), "--output", file});
+        QFile::setPermissions(out.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Cannot write " + file)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("does not take new files")) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("holds")) << "no download";
+        EXPECT_EQ(readFile(file), "last week's records\r\n");
+    }
+    {
+        // The disk fills up while the file is written.
+        SimProcess sim(meter.simOptions());
+        ASSERT_TRUE(sim.ok());
+        QProcess cli;
+        limitChildFileSize(cli, 2048);
+        const CliRun run =
+            runCli(cli, {"records", "--port", sim.device(), "--output", file}, 30000);
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(file + " could not be written")) << run.err.toStdString();
+        EXPECT_EQ(readFile(file), "last week's records\r\n");
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"records.txt"})
+            << "no partial file left behind";
+    }
+    {
+        // A pipe is written to, not replaced.
+        SimProcess sim(meter.simOptions());
+        ASSERT_TRUE(sim.ok());
+        const CliRun run = runCli(
+            {"records", "--port", sim.device(), "--output", "/dev/stdout", "--format", "csv"},
+            30000);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, pm::textFileBytes(pm::recordCsvLines(meter.table, 24)));
+    }
+}
+
+TEST(FaultMatrixWindow, PortHeldByAnotherProgramIsUnviableAndTheSearchMovesOn) {
+    SimProcess held;
+    SimProcess spare;
+    ASSERT_TRUE(held.ok() && spare.ok());
+    // Another program has the meter on COM1 open and is logging from it.
+    QProcess holder;
+    holder.start(cliProgram(), {"live", "--port", held.device(), "--format", "csv"});
+    ASSERT_TRUE(waitUntil([&] { return holder.peek(4096).count('\n') >= 2; }, 10000))
+        << "the other program reads from it";
+    const PortList ports({held.device(), spare.device()});
+
+    pm::QtSerialPort port;
+    pm::Form1 form(port);
+    form.startTimers();
+    auto* label1 = form.findChild<QLabel*>("Label1");
+    auto* label2 = form.findChild<QLabel*>("Label2");
+    ASSERT_TRUE(label1 && label2);
+    QStringList captions;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (captions.isEmpty() || captions.last() != label1->text())
+                captions << label1->text();
+            return !form.core().form.Findcom.enabled();
+        },
+        20000))
+        << captions.join(" | ").toStdString();
+    EXPECT_TRUE(captions.contains("COM1 Unviable")) << captions.join(" | ").toStdString();
+    EXPECT_EQ(label1->text(), "COM2 Open");
+    EXPECT_EQ(label2->text(), "Connected");
+    EXPECT_EQ(label1->toolTip(), spare.device());
+    EXPECT_EQ(holder.state(), QProcess::Running) << "the other program keeps its port";
+    holder.kill();
+    holder.waitForFinished(3000);
+}
