@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format
+  build-essential dpkg-dev cmake ninja-build pkg-config clang clang-format
   qt6-base-dev qt6-serialport-dev libgl-dev
   libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -46,7 +46,8 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     for (const QString& name : names)
         records.write(readingVector(name).block.toHex(' ') + '\n');
     records.close();
-    const ReadingVector& live = readingVector("worked_example");
+    // Both channels live, so that the phasor diagram has all four arrows.
+    const ReadingVector& live = readingVector("opposed_and_rounded_angle");
     SimProcess sim({"--live", QString::fromLatin1(live.block.toHex(' ')), "--record-file",
                     records.fileName()});
     ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
@@ -73,7 +74,7 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     EXPECT_EQ(form.findChild<QLabel*>("Label1")->toolTip(), sim.device());
     ASSERT_TRUE(waitUntil([&] { return u0->text() == "220.00"; }, 4000))
         << u0->text().toStdString();
-    EXPECT_EQ(form.findChild<QLabel*>("s(0)")->text(), "0.2716");
+    EXPECT_EQ(form.findChild<QLabel*>("s(1)")->text(), live.texts[int(pm::Field::S2)]);
     screenshot(form, QStringLiteral("simulator-realtime"));
 
     click(tabs, tabs->tabRect(1).center());
@@ -115,4 +116,12 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     // Polling is back: the keep-alive of the recall view keeps the link.
     ASSERT_TRUE(waitUntil([&] { return state.lastcmd == pm::CmdLink; }, 3000));
     EXPECT_EQ(label2->text(), "Connected");
+
+    // The phasor tab polls live readings again and draws them.
+    click(tabs, tabs->tabRect(2).center());
+    auto* phasor = form.findChild<QWidget*>("Phasor");
+    ASSERT_TRUE(phasor && phasor->isVisible());
+    EXPECT_FALSE(grid->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return state.lastcmd == pm::CmdLive; }, 3000));
+    screenshot(form, QStringLiteral("simulator-phasor"));
 }

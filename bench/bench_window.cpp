@@ -1,0 +1,115 @@
+#include "app/Form1.h"
+#include "platform/QtSerialPort.h"
+#include "protocol/Download.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTabBar>
+#include <QThread>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+double residentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+// Bytes the program has allocated and not freed: unlike the resident size, not hidden by memory
+// that earlier benchmarks freed and this one reuses.
+double heapMiB() {
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd) / 1048576.0;
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop until `done` or the deadline; false on the deadline.
+template <typename Done> bool runEventsUntil(Done done, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// The window holding 5461 downloaded records on the recall view, every row laid out.
+void WindowMemory5461Records(benchmark::State& state) {
+    const QByteArray block =
+        QByteArray::fromHex("F0 55 E8 03 88 13 E8 03 01 02 03 04 B0 04 10 0E 08 07 C9 04 86 13");
+    for (auto _ : state) {
+        const double before = heapMiB();
+        pm::QtSerialPort port; // never opened: the timers do not run
+        pm::Form1 form(port);
+        form.show();
+        QCoreApplication::processEvents();
+        const double empty = heapMiB();
+        form.findChild<QTabBar*>(QStringLiteral("TabStrip1"))->setCurrentIndex(1);
+        for (int k = 1; k <= 5461; ++k)
+            pm::recordin(k, block, form.table());
+        QCoreApplication::processEvents();
+        state.counters["window_heap_MiB"] = empty - before;
+        state.counters["records_heap_MiB"] = heapMiB() - empty;
+        state.counters["process_rss_MiB"] = residentMiB();
+    }
+}
+BENCHMARK(WindowMemory5461Records)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The window linked to the simulated meter and polling it once a second: the share of one core
+// it takes meanwhile (the simulator's own share not counted).
+void WindowPollingCpu(benchmark::State& state) {
+    QProcess sim;
+    sim.start(QStringLiteral(PHASEMETER_TOOLS_DIR "/sim/phasemeter-sim"), {});
+    if (!sim.waitForStarted(5000) || !runEventsUntil([&] { return sim.canReadLine(); }, 5000)) {
+        state.SkipWithError("phasemeter-sim did not start");
+        return;
+    }
+    const QByteArray device = sim.readLine().trimmed();
+    qputenv("PHASEMETER_PORTS", device);
+    {
+        pm::QtSerialPort port;
+        pm::Form1 form(port);
+        form.startTimers();
+        form.show();
+        const pm::FormState& f = form.core().form;
+        if (!runEventsUntil([&] { return f.linked == pm::kTrue && !f.Findcom.enabled(); }, 10000)) {
+            state.SkipWithError("the window did not link to the simulator");
+        } else {
+            const int seconds = int(state.range(0));
+            for (auto _ : state) {
+                // The event loop as the program runs it: asleep between events.
+                QEventLoop loop;
+                QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+                const double cpu0 = cpuSeconds();
+                loop.exec();
+                const double cpu = cpuSeconds() - cpu0;
+                state.SetIterationTime(double(seconds));
+                state.counters["cpu_percent"] = 100.0 * cpu / double(seconds);
+            }
+        }
+    }
+    qunsetenv("PHASEMETER_PORTS");
+    sim.terminate();
+    sim.waitForFinished(3000);
+}
+BENCHMARK(WindowPollingCpu)->Arg(10)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+} // namespace
