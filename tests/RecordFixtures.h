@@ -1,8 +1,12 @@
 #pragma once
 
+#include "Files.h"
 #include "TestVectors.h"
 #include "protocol/Download.h"
 #include "records/RecordTable.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
 
 // Fills the table as a download of the shared vectors would: record k gets vector k - 1
 // (cycling), so neighbouring blocks differ.
@@ -11,3 +15,29 @@ inline void downloadRecords(pm::RecordTable& table, int count) {
     for (int k = 1; k <= count; ++k)
         pm::recordin(k, vectors[size_t(k - 1) % vectors.size()].block, table);
 }
+
+// A real meter's reply takes milliseconds on the wire at 9600 baud; on a pseudo-terminal the
+// simulator would answer within microseconds. The delay keeps it to what a meter can do.
+inline const QStringList kWireTime{"--delay", "5"};
+
+// A meter holding `n` records that cycle through the shared vectors, as a record file for the
+// simulator, and the table a download of them makes.
+struct StoredRecords {
+    QTemporaryDir dir;
+    QString file = dir.filePath("records.hex");
+    pm::RecordTable table;
+    int count = 0; // 0 when the record file could not be written
+
+    explicit StoredRecords(int n) {
+        QByteArray lines;
+        const auto& vectors = readingVectors();
+        for (int k = 1; k <= n; ++k)
+            lines += vectors[size_t(k - 1) % vectors.size()].block.toHex(' ') + '\n';
+        if (!writeFile(file, lines))
+            return;
+        count = n;
+        downloadRecords(table, n);
+    }
+    // The simulator's options for a meter holding them.
+    QStringList simOptions() const { return QStringList{"--record-file", file} + kWireTime; }
+};

@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "Printers.h"
 #include "RecordFixtures.h"
 #include "WorkbookReader.h"
@@ -12,35 +13,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A meter holding the shared vectors as its records, and the table they make.
-struct StoredRecords {
-    QTemporaryDir dir;
-    QString file = dir.filePath("records.hex");
-    pm::RecordTable table;
-    int count = 0;
-
-    StoredRecords() {
-        QFile f(file);
-        if (!f.open(QIODevice::WriteOnly))
-            return;
-        for (const ReadingVector& v : readingVectors())
-            f.write(v.block.toHex(' ') + '\n');
-        count = int(readingVectors().size());
-        downloadRecords(table, count);
-    }
-};
-
-// A real meter's reply takes milliseconds on the wire at 9600 baud; on a pseudo-terminal the
-// simulator would answer within microseconds. The delay keeps it to what a meter can do.
-const QStringList kWireTime{"--delay", "5"};
-
 CliRun downloadFrom(const StoredRecords& meter, const QStringList& options) {
-    SimProcess sim(QStringList{"--record-file", meter.file} + kWireTime);
+    SimProcess sim(meter.simOptions());
     if (!sim.ok())
         return {};
     return runCli(QStringList{"records", "--port", sim.device()} + options);
@@ -48,7 +22,7 @@ CliRun downloadFrom(const StoredRecords& meter, const QStringList& options) {
 } // namespace
 
 TEST(CliRecords, DownloadsIntoTextWorkbookAndCsv) {
-    StoredRecords meter;
+    const StoredRecords meter(int(readingVectors().size()));
     ASSERT_EQ(meter.count, 4);
     QTemporaryDir out;
 

@@ -1,5 +1,6 @@
 // What a bad line, a pulled cable, a busy port and a full or read-only disk do to the tools and the
 // window, end to end: the simulator's faults against phasemeter-cli and the window on real ports.
+#include "Files.h"
 #include "RecordFixtures.h"
 #include "TestVectors.h"
 #include "app/Form1.h"
@@ -22,16 +23,6 @@
 
 namespace {
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 QString blockHex(const QByteArray& block) {
     return QString::fromLatin1(block.toHex(' '));
 }
@@ -43,27 +34,6 @@ QStringList readingRows(const QByteArray& out) {
         row = row.section(',', 1);
     return rows;
 }
-
-// A meter holding `count` records cycling through the shared vectors, and the table they make.
-struct StoredRecords {
-    QTemporaryDir dir;
-    QString file = dir.filePath("records.hex");
-    pm::RecordTable table;
-    int count;
-
-    explicit StoredRecords(int n) : count(n) {
-        QByteArray lines;
-        const auto& vectors = readingVectors();
-        for (int k = 1; k <= n; ++k)
-            lines += vectors[size_t(k - 1) % vectors.size()].block.toHex(' ') + '\n';
-        writeFile(file, lines);
-        downloadRecords(table, n);
-    }
-    QStringList simOptions() const {
-        // A real meter's reply takes milliseconds on the wire; so does the simulator's here.
-        return {"--record-file", file, "--delay", "5"};
-    }
-};
 
 // The record numbers a failed download names as missing ("... records 3, 7 did not arrive.").
 QList<int> namedAsMissing(const QString& err) {

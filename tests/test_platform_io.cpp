@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "Printers.h"
 #include "fakes/AnswerDialog.h"
 #include "fakes/DiskFaults.h"
@@ -21,11 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The user picks entry `k` in the dialog's list of types.
 void chooseType(QFileDialog& d, int k) {
     auto* combo = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));

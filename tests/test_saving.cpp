@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "Printers.h"
 #include "RecordFixtures.h"
 #include "fakes/FakeDialogs.h"
@@ -24,16 +25,6 @@ FakeSaveDialog::Answer cancelled() {
 }
 FakeSaveDialog::Answer failed(const QString& why) {
     return FakeSaveDialog::failed(why);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 struct Saving : ::testing::Test {
@@ -161,7 +152,7 @@ TEST_F(Saving, WorkbookGoesUnderTheChosenName) {
 
 TEST_F(Saving, CancelWritesNothingAndSaysNothing) {
     QDir().mkpath(services.folder);
-    writeFile(inFolder("Zandrel2026-07-12.jpg"), "old picture");
+    ASSERT_TRUE(writeFile(inFolder("Zandrel2026-07-12.jpg"), "old picture"));
     dialog.answers << cancelled();
     saveView();
     dialog.answers << cancelled();
@@ -178,7 +169,7 @@ TEST_F(Saving, CancelWritesNothingAndSaysNothing) {
 
 TEST_F(Saving, AnExistingFileIsReplacedWithoutAQuestion) {
     QDir().mkpath(services.folder);
-    writeFile(inFolder("old.txt"), QByteArray(5000, 'x'));
+    ASSERT_TRUE(writeFile(inFolder("old.txt"), QByteArray(5000, 'x')));
     dialog.answers << chosen(2, "old.txt");
     saveView();
     EXPECT_EQ(readFile(inFolder("old.txt")), pm::textFileBytes(pm::viewReportLines(panel)));
@@ -205,7 +196,7 @@ TEST_F(Saving, AFailedSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_FALSE(QFileInfo::exists(tmp.filePath("missing")));
 
     const QString longName = QString(250, u'n') + ".txt"; // 254 characters: the longest name left
-    writeFile(inFolder(longName), "the old report");
+    ASSERT_TRUE(writeFile(inFolder(longName), "the old report"));
     dialog.answers << chosen(2, longName);
     saveView();
     EXPECT_EQ(alerts.shown.size(), 3);
@@ -247,7 +238,7 @@ TEST_F(Saving, DialogAndPictureFailuresAreReported) {
 }
 
 TEST_F(Saving, DefaultFolderThatCannotBeMadeIsReportedAndTheDialogStillOpens) {
-    writeFile(tmp.filePath("plain"), "a file, not a folder");
+    ASSERT_TRUE(writeFile(tmp.filePath("plain"), "a file, not a folder"));
     services.folder = tmp.filePath("plain/Zandrel");
     dialog.answers << chosen(2, tmp.filePath("elsewhere.txt"));
     saveView();

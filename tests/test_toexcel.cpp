@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "Printers.h"
 #include "RecordFixtures.h"
 #include "WorkbookReader.h"
@@ -9,13 +10,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
 
 TEST(Toexcel, EveryCellColumnByColumnOneRowAndColumnOn) {
     pm::RecordTable table;
