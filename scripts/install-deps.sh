@@ -17,16 +17,36 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all ${#packages[@]} packages present"
-  exit 0
-fi
+# Locales the tests run the programs under: a decimal point of two bytes, and a comma.
+locales=(ps_AF de_DE)
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: missing ${missing[*]}; run this script as root" >&2
-  exit 1
-fi
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_packages() {
+  if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all ${#packages[@]} packages present"
+    return
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing ${missing[*]}; run this script as root" >&2
+    exit 1
+  fi
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+make_locales() {
+  local l
+  for l in "${locales[@]}"; do
+    locale -a | grep -qx "$l.utf8" && continue
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "install-deps: locale $l.UTF-8 missing (the tests make their own copy)"
+      continue
+    fi
+    echo "install-deps: making locale $l.UTF-8"
+    localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  done
+}
+
+install_packages
+make_locales

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace pm {
@@ -12,12 +11,18 @@ namespace {
 // Rounds the decimal digits of |value| half away from zero at `decimals` places.
 // Returns the integer part and the fraction digits as text.
 void roundDecimal(double magnitude, int decimals, std::string& intPart, std::string& fracPart) {
+    // d.dddddde±XX: 7 significant digits, whatever the process locale says a decimal point is.
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.6e", magnitude); // d.dddddde±XX: 7 significant digits
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 6);
     std::string digits;
     digits += buf[0];
     digits.append(buf + 2, 6);
-    const int exponent = std::atoi(buf + 9);
+    const char* sign = buf + 9;
+    int exponent = 0;
+    std::from_chars(sign + 1, written.ptr, exponent);
+    if (*sign == '-')
+        exponent = -exponent;
     // The digits stand for 0.d1d2... x 10^(exponent + 1); place them on a fixed grid.
     const int pointPos = exponent + 1; // digits before the decimal point
     std::string all; // integer digits followed by exactly `decimals` fraction digits

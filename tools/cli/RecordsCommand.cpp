@@ -110,12 +110,13 @@ class Progress {
 public:
     Progress() : terminal_(isatty(fileno(stderr)) != 0) {}
     void record(int k, int count) {
+        const QByteArray line = QStringLiteral("Record %1 of %2").arg(k).arg(count).toLatin1();
         if (terminal_) {
-            std::fprintf(stderr, "\rRecord %d of %d", k, count);
+            std::fprintf(stderr, "\r%s", line.constData());
             if (k == count)
                 std::fputc('\n', stderr);
         } else if (k == count || k % 100 == 0) {
-            std::fprintf(stderr, "Record %d of %d\n", k, count);
+            std::fprintf(stderr, "%s\n", line.constData());
         }
         std::fflush(stderr);
     }

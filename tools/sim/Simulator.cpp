@@ -52,7 +52,8 @@ void Simulator::answer(int code) {
     if (reply)
         out = faults_.apply(*reply, now, code);
     if (verbose_) {
-        log_ << QString::asprintf("%9.3f s  ", now) << requestName(code) << QStringLiteral(": ");
+        log_ << QString::number(now, 'f', 3).rightJustified(9) + QStringLiteral(" s  ")
+             << requestName(code) << QStringLiteral(": ");
         if (!reply)
             log_ << QStringLiteral("no reply");
         else
