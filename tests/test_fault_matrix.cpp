@@ -174,20 +174,28 @@ TEST(FaultMatrixCli, ReadOnlyOrFullLocationIsReportedAndTheOldFileKept) {
         EXPECT_FALSE(run.err.contains("holds")) << "no download";
         EXPECT_EQ(readFile(file), "last week's records\r\n");
     }
-    {
-        // The disk fills up while the file is written.
+    for (const char* format : {"txt", "xlsx"}) {
+        // The disk fills up while the file, or the workbook in its temporary folder, is written.
         SimProcess sim(meter.simOptions());
         ASSERT_TRUE(sim.ok());
+        QTemporaryDir scratch;
         QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", scratch.path());
+        cli.setProcessEnvironment(env);
         limitChildFileSize(cli, 2048);
-        const CliRun run =
-            runCli(cli, {"records", "--port", sim.device(), "--output", file}, 30000);
-        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(file + " could not be written")) << run.err.toStdString();
+        const CliRun run = runCli(
+            cli, {"records", "--port", sim.device(), "--output", file, "--format", format}, 30000);
+        EXPECT_EQ(run.exitCode, 1) << format << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(file + " could not be written: File too large"))
+            << format << run.err.toStdString();
         EXPECT_EQ(readFile(file), "last week's records\r\n");
         EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"records.txt"})
             << "no partial file left behind";
+        EXPECT_TRUE(
+            QDir(scratch.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            << format << ": no temporary file left behind";
     }
     {
         // A pipe is written to, not replaced.

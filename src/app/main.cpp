@@ -1,10 +1,12 @@
 #include "app/Form1.h"
+#include "platform/FileSizeSignal.h"
 #include "platform/QtSerialPort.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    pm::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("phasemeter"));
 
     pm::QtSerialPort port;

@@ -16,10 +16,22 @@ QString failure(const QString& path, const QString& reason) {
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
+// Writes on after a short write: the system names what stopped it ("File too large", "No space
+// left on device") only when the next write fails outright.
+bool writeAll(QFileDevice& file, const QByteArray& bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 bool writeInPlace(const QString& path, const QByteArray& bytes, QString* why) {
     QFile device(path);
-    if (device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-        device.write(bytes) == bytes.size())
+    if (device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && writeAll(device, bytes))
         return true;
     *why = failure(path, device.errorString());
     return false;
@@ -62,7 +74,7 @@ bool DiskFileStore::write(const QString& path, const QByteArray& bytes, QString*
     // fails only when the buffer is flushed (a full disk) would not stop commit() from renaming
     // the truncated file over the old one.
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                    file.write(bytes) == bytes.size() && file.commit();
+                    writeAll(file, bytes) && file.commit();
     if (ok)
         return true;
     const QString reason = file.errorString();

@@ -14,7 +14,8 @@ public:
     virtual bool begin(QString* why) = 0;
     // Row and column count from 1, as a spreadsheet does; the text is stored as text.
     virtual bool setCell(int row, int col, const QString& text, QString* why) = 0;
-    // The finished workbook file.
+    // The finished workbook file. On failure `why` is the reason alone ("File too large"): the
+    // caller names the file the workbook was meant for.
     virtual bool finish(QByteArray* file, QString* why) = 0;
 };
 

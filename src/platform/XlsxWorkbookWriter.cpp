@@ -1,6 +1,8 @@
 #include "platform/XlsxWorkbookWriter.h"
 
 #include <QFile>
+#include <cerrno>
+#include <system_error>
 #include <xlsxwriter.h>
 
 namespace pm {
@@ -9,6 +11,20 @@ namespace {
 QString libraryError(lxw_error error) {
     return QStringLiteral("The workbook could not be written: %1")
         .arg(QString::fromUtf8(lxw_strerror(error)));
+}
+
+bool fileOperation(lxw_error error) {
+    switch (error) {
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString workbookPath(const QTemporaryDir& dir) {
@@ -84,18 +100,25 @@ bool XlsxWorkbookWriter::finish(QByteArray* file, QString* why) {
         return false;
     }
     // workbook_close writes the file and frees the workbook, whatever it returns.
+    errno = 0;
     const lxw_error error = workbook_close(workbook_);
+    const int systemError = errno;
     workbook_ = nullptr;
     sheet_ = nullptr;
     centred_ = nullptr;
     if (error != LXW_NO_ERROR) {
-        *why = libraryError(error);
+        // The library's own words for a failed file operation do not say what failed; the
+        // system's do ("File too large", "No space left on device").
+        *why = fileOperation(error) && systemError != 0
+                   ? QString::fromLocal8Bit(std::generic_category().message(systemError))
+                   : QString::fromUtf8(lxw_strerror(error));
         drop();
         return false;
     }
     QFile written(workbookPath(*dir_));
     if (!written.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("The workbook could not be read back: %1").arg(written.errorString());
+        *why =
+            QStringLiteral("the workbook could not be read back (%1)").arg(written.errorString());
         drop();
         return false;
     }

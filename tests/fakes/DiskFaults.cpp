@@ -53,8 +53,9 @@ PermissionsBind::~PermissionsBind() {
 }
 
 void limitChildFileSize(QProcess& process, rlim_t bytes) {
+    // SIGXFSZ keeps its default action (ending the process): the program must ignore it itself.
     process.setChildProcessModifier([bytes] {
-        std::signal(SIGXFSZ, SIG_IGN); // ignored signals stay ignored across exec
+        std::signal(SIGXFSZ, SIG_DFL);
         rlimit limited{};
         getrlimit(RLIMIT_FSIZE, &limited);
         limited.rlim_cur = bytes;

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "platform/FileSizeSignal.h"
 
 #include <QCoreApplication>
 
@@ -30,6 +31,7 @@ QString overview() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    pm::ignoreFileSizeSignal();
     QCoreApplication::setApplicationName(QStringLiteral("phasemeter-cli"));
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {

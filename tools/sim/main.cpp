@@ -4,11 +4,15 @@
 #include "sim/Simulator.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 
 // The meter on a pseudo-terminal, for running and testing the program without the instrument.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // A log redirected to a file that reaches the file-size limit fails its writes; it does not
+    // kill the meter.
+    std::signal(SIGXFSZ, SIG_IGN);
     const pm::sim::SimOptions options = pm::sim::parseSimOptions(app.arguments().mid(1));
     switch (options.outcome) {
     case pm::sim::SimOptions::Help:
