@@ -13,8 +13,8 @@
 #include <xlsxwriter.h>
 
 namespace {
-// The largest table a workbook takes: 5461 records of 6 rows.
-constexpr int kRecords = 5461;
+// The largest download: 10000 records of 6 rows, 60000 rows in the workbook.
+constexpr int kRecords = 10000;
 
 const pm::RecordTable& fullTable() {
     static const pm::RecordTable table = [] {

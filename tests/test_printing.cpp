@@ -138,6 +138,14 @@ TEST_F(Printing, RecordViewPrintsTheBlocksTheTableHolds) {
     EXPECT_EQ(printer.lines.size(), 7);
 }
 
+TEST_F(Printing, TheLargestDownloadIsPrintedWhole) {
+    downloadRecords(table, 10000);
+    pm::printClick(0, 10000, panel, table, dialog, printer, alerts);
+    ASSERT_EQ(printer.lines.size(), 70000);
+    EXPECT_TRUE(printer.lines[69994].startsWith("        NO.10000  U/V"));
+    EXPECT_EQ(printer.documents, 1);
+}
+
 TEST_F(Printing, CancelIsSilentAndAFailureBeepsWithTheReason) {
     dialog.answer = {DialogResult::Cancelled, {}};
     pm::printClick(-1, 0, panel, table, dialog, printer, alerts);

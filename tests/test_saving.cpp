@@ -150,6 +150,20 @@ TEST_F(Saving, WorkbookGoesUnderTheChosenName) {
     EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
+TEST_F(Saving, TheLargestDownloadIsSavedWholeAsTextAndWorkbook) {
+    downloadRecords(table, 10000);
+    dialog.answers << chosen(1, "all.txt") << chosen(2, "all.xls");
+    saveTable(10000);
+    const QByteArray text = readFile(inFolder("all.txt"));
+    EXPECT_EQ(text.count("\r\n"), 60000);
+    EXPECT_EQ(text.count("NO."), 10000);
+    EXPECT_TRUE(text.contains("\r\n \r\nNO.10000  U/V"));
+    saveTable(10000);
+    ASSERT_EQ(workbook.cells.size(), 60000 * 7);
+    EXPECT_EQ(workbook.cells.back().row, 60000);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+}
+
 TEST_F(Saving, CancelWritesNothingAndSaysNothing) {
     QDir().mkpath(services.folder);
     ASSERT_TRUE(writeFile(inFolder("Zandrel2026-07-12.jpg"), "old picture"));

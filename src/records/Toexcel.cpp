@@ -4,16 +4,12 @@
 #include "platform/WorkbookWriter.h"
 #include "records/RecordTable.h"
 
+#include <QDir>
+
 namespace pm {
 
 bool toexcel(const RecordTable& table, const QString& path, WorkbookWriter& workbook,
              FileStore& files, QString* why) {
-    if (table.rows() > kMaxExportRows) {
-        *why = QStringLiteral("The table has %1 rows; a workbook takes at most %2.")
-                   .arg(table.rows())
-                   .arg(kMaxExportRows);
-        return false;
-    }
     if (!workbook.begin(why))
         return false;
     // Column by column, each from the top, as the table's columns are its units of meaning.
@@ -22,8 +18,11 @@ bool toexcel(const RecordTable& table, const QString& path, WorkbookWriter& work
             if (!workbook.setCell(r + 1, c + 1, table.text(r, c), why))
                 return false;
     QByteArray file;
-    if (!workbook.finish(&file, why))
+    if (!workbook.finish(&file, why)) {
+        *why =
+            QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), *why);
         return false;
+    }
     return files.write(path, file, why);
 }
 

@@ -8,14 +8,10 @@ class FileStore;
 class RecordTable;
 class WorkbookWriter;
 
-// Rows a workbook export takes: row numbers are 16-bit, as in the instrument's record indices
-// (5461 blocks of 6 rows).
-inline constexpr int kMaxExportRows = 32767;
-
-// Copies the whole table into the first sheet of a new workbook, table cell (r, c) to sheet cell
-// (r + 1, c + 1), every cell centred and stored as text, and saves it under `path` whatever its
-// extension. False with a reason when the workbook could not be built or saved; nothing is
-// written then.
+// Copies every row of the table into the first sheet of a new workbook, table cell (r, c) to
+// sheet cell (r + 1, c + 1), every cell centred and stored as text, and saves it under `path`
+// whatever its extension. A sheet holds 1,048,576 rows; the largest download fills 60,000. False
+// with a reason when the workbook could not be built or saved; nothing is written then.
 bool toexcel(const RecordTable& table, const QString& path, WorkbookWriter& workbook,
              FileStore& files, QString* why);
 
