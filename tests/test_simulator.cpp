@@ -8,6 +8,7 @@
 #include "sim/Instrument.h"
 #include "sim/SimOptions.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -255,6 +256,11 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
         {"--records", "2", "--record-file", "f"},
         {"--faults-on", "records,stored"},
         {"--faults-on", ""},
+        {"--drop", "nan"},
+        {"--garbage", "nan"},
+        {"--short", "nan"},
+        {"--silent-after", "nan"},
+        {"--link", ""},
     };
     for (const QStringList& args : bad) {
         const SimOptions o = parseSimOptions(args);
@@ -267,20 +273,32 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
 
 TEST(SimOptionsTest, RecordFileHoldsOneBlockPerLine) {
     QString error;
-    const auto blocks = parseRecordFile("# two records\n"
-                                        "F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 "
-                                        "00 00 88 13\n"
-                                        "\n"
-                                        "  e803e703c8003075010102020000000004008403 7017\r\n",
-                                        error);
+    const auto read = [&error](QByteArray contents) {
+        QBuffer file(&contents);
+        file.open(QIODevice::ReadOnly);
+        return readRecordFile(file, error);
+    };
+    const auto blocks = read("# two records\n"
+                             "F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 00 00 88 13\n"
+                             "\n"
+                             "  e803e703c8003075010102020000000004008403 7017\r\n");
     ASSERT_TRUE(blocks) << error.toStdString();
     ASSERT_EQ(blocks->size(), 2);
     EXPECT_EQ(blocks->at(1).toHex(), "e803e703c8003075010102020000000004008403"
                                      "7017");
 
-    EXPECT_FALSE(parseRecordFile("# one bad\nF0 55 00\n", error));
+    EXPECT_FALSE(read("# one bad\nF0 55 00\n"));
     EXPECT_TRUE(error.contains("line 2")) << error.toStdString();
-    EXPECT_TRUE(parseRecordFile("", error)->isEmpty());
+    EXPECT_TRUE(read("")->isEmpty());
+
+    // Bounded: a line without an end, and more records than a meter holds.
+    EXPECT_TRUE(read("#" + QByteArray(pm::sim::kMaxRecordLine - 1, '#') + "\n").has_value());
+    EXPECT_FALSE(read("\n" + QByteArray(1 << 20, '0')));
+    EXPECT_TRUE(error.contains("line 2 is longer than 1024")) << error.toStdString();
+    const QByteArray record = "e803e703c8003075010102020000000004008403 7017\n";
+    EXPECT_EQ(read(record.repeated(10000))->size(), 10000);
+    EXPECT_FALSE(read("# all\n" + record.repeated(10001)));
+    EXPECT_TRUE(error.contains("line 10002")) << error.toStdString();
 
     QTemporaryDir dir;
     const QString path = dir.filePath("records.txt");

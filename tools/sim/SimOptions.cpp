@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace pm::sim {
@@ -27,7 +28,7 @@ struct Problem {
 double probability(const QCommandLineParser& p, const QString& name) {
     bool ok = false;
     const double v = p.value(name).toDouble(&ok);
-    if (!ok || v < 0 || v > 1)
+    if (!ok || !(v >= 0 && v <= 1)) // "nan" reads as a number too
         throw Problem{QStringLiteral("--%1 takes a probability from 0 to 1, not \"%2\".")
                           .arg(name, p.value(name))};
     return v;
@@ -66,28 +67,41 @@ unsigned faultTargets(const QString& list) {
 
 } // namespace
 
-std::optional<QList<QByteArray>> parseRecordFile(const QByteArray& contents, QString& error) {
+std::optional<QList<QByteArray>> readRecordFile(QIODevice& file, QString& error) {
     QList<QByteArray> blocks;
-    const QList<QByteArray> lines = contents.split('\n');
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        const QString line = QString::fromUtf8(lines[n]).trimmed();
+    for (int n = 1;; ++n) {
+        // At most one byte past the longest line taken, so that a file with no line ends (a
+        // device, say) is refused after its first kilobyte rather than read into memory.
+        const QByteArray raw = file.readLine(kMaxRecordLine + 2);
+        if (raw.isEmpty())
+            return blocks;
+        if (raw.size() > kMaxRecordLine && !raw.endsWith('\n')) {
+            error = QStringLiteral("line %1 is longer than %2 characters; a record is one 22-byte "
+                                   "block in hex per line")
+                        .arg(n)
+                        .arg(kMaxRecordLine);
+            return std::nullopt;
+        }
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const auto block = parseHexBlock(line);
         if (!block) {
             error = QStringLiteral("line %1 is not a 22-byte block in hex (44 hex digits, blanks "
                                    "allowed): \"%2\"")
-                        .arg(n + 1)
+                        .arg(n)
                         .arg(line);
             return std::nullopt;
         }
         if (blocks.size() == kMaxRecords) {
-            error = QStringLiteral("the meter holds at most %1 records").arg(kMaxRecords);
+            error = QStringLiteral("line %1 holds record %2; the meter holds at most %3 records")
+                        .arg(n)
+                        .arg(kMaxRecords + 1)
+                        .arg(kMaxRecords);
             return std::nullopt;
         }
         blocks << *block;
     }
-    return blocks;
 }
 
 SimOptions parseSimOptions(const QStringList& arguments) {
@@ -153,6 +167,8 @@ SimOptions parseSimOptions(const QStringList& arguments) {
                 QStringLiteral("Unexpected argument \"%1\".").arg(p.positionalArguments().first())};
         SimConfig& c = out.config;
         c.link = p.value(QStringLiteral("link"));
+        if (p.isSet(QStringLiteral("link")) && c.link.isEmpty())
+            throw Problem{QStringLiteral("--link takes the path of the symlink to make.")};
         c.verbose = p.isSet(QStringLiteral("verbose"));
         if (p.isSet(QStringLiteral("live"))) {
             c.live = parseHexBlock(p.value(QStringLiteral("live")));
@@ -169,7 +185,7 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         if (p.isSet(QStringLiteral("silent-after"))) {
             bool ok = false;
             c.faults.silentAfter = p.value(QStringLiteral("silent-after")).toDouble(&ok);
-            if (!ok || c.faults.silentAfter < 0)
+            if (!ok || !(c.faults.silentAfter >= 0) || std::isinf(c.faults.silentAfter))
                 throw Problem{QStringLiteral("--silent-after takes a number of seconds, 0 or "
                                              "more.")};
         }
@@ -193,7 +209,7 @@ SimOptions parseSimOptions(const QStringList& arguments) {
                 return out;
             }
             QString error;
-            c.file = parseRecordFile(file.readAll(), error);
+            c.file = readRecordFile(file, error);
             if (!c.file)
                 throw Problem{QStringLiteral("Record file %1: %2.").arg(name, error)};
         }

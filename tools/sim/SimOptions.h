@@ -3,6 +3,7 @@
 #include "sim/Faults.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,8 +31,10 @@ struct SimOptions {
 // Reads the command line (without the program name); reads the record file when one is named.
 SimOptions parseSimOptions(const QStringList& arguments);
 
-// A record file: one 22-byte block in hex per line; blank lines and lines starting with '#' are
-// skipped. On failure, `error` says which line is wrong and why.
-std::optional<QList<QByteArray>> parseRecordFile(const QByteArray& contents, QString& error);
+// A record file, read line by line: one 22-byte block in hex per line, at most 10000 of them;
+// blank lines and lines starting with '#' are skipped. A line may be up to kMaxRecordLine
+// characters long. On failure, `error` says which line is wrong and why.
+inline constexpr int kMaxRecordLine = 1024;
+std::optional<QList<QByteArray>> readRecordFile(QIODevice& file, QString& error);
 
 } // namespace pm::sim
