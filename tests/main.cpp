@@ -1,3 +1,5 @@
+#include "fakes/AnswerDialog.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -8,5 +10,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new DialogAnswersEndWithTheirTest);
     return RUN_ALL_TESTS();
 }

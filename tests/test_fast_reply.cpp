@@ -50,4 +50,29 @@ TEST(QtSerialPortFastReply, AReplyThatOvertakesTheDiscardAfterTheWriteIsKept) {
     pm::setPortDevices({});
 }
 
+// Only the discard right after the write spares what came in meanwhile; the next one empties
+// the buffer as usual.
+TEST(QtSerialPortFastReply, ASecondDiscardAfterOneWriteLeavesNothingWaiting) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    pm::setPortDevices({pty.slavePath()});
+    pm::QtSerialPort port;
+    port.setCommPort(1);
+    ASSERT_EQ(port.open(), pm::kOpenOk);
+    QByteArray got;
+    port.setEventHandler([&] { got = port.input(); });
+
+    port.setThreshold(3);
+    port.output(pm::commandFrame(pm::CmdLink));
+    EXPECT_EQ(pty.read(3).toHex(), "aaf82a");
+    ASSERT_TRUE(pty.write(QByteArray::fromHex("0102")));
+    ASSERT_TRUE(queued(pty.slaveFd(), 2));
+    port.discardInput();
+    port.discardInput();
+    ASSERT_TRUE(pty.write(QByteArray::fromHex("aa55aa")));
+    EXPECT_TRUE(waitUntil([&] { return !got.isEmpty(); }));
+    EXPECT_EQ(got.toHex(), "aa55aa");
+    pm::setPortDevices({});
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "TestVectors.h"
 #include "app/Form1.h"
 #include "fakes/DiskFaults.h"
+#include "fakes/Fifo.h"
 #include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
@@ -201,11 +202,14 @@ TEST(FaultMatrixCli, ReadOnlyOrFullLocationIsReportedAndTheOldFileKept) {
         // A pipe is written to, not replaced.
         SimProcess sim(meter.simOptions());
         ASSERT_TRUE(sim.ok());
-        const CliRun run = runCli(
-            {"records", "--port", sim.device(), "--output", "/dev/stdout", "--format", "csv"},
-            30000);
+        Fifo pipe(out.filePath("pipe"));
+        ASSERT_TRUE(pipe.ok());
+        const CliRun run = runCli({"records", "--port", sim.device(), "--output",
+                                   out.filePath("pipe"), "--format", "csv"},
+                                  30000);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-        EXPECT_EQ(run.out, pm::textFileBytes(pm::recordCsvLines(meter.table, 24)));
+        EXPECT_EQ(pipe.readAvailable(), pm::textFileBytes(pm::recordCsvLines(meter.table, 24)));
+        EXPECT_TRUE(pipe.inPlace());
     }
 }
 

@@ -2,6 +2,8 @@
 #include "Printers.h"
 #include "fakes/AnswerDialog.h"
 #include "fakes/DiskFaults.h"
+#include "fakes/Fifo.h"
+#include "fakes/Pty.h"
 #include "platform/DiskFileStore.h"
 #include "platform/FileFilter.h"
 #include "platform/QtAlerts.h"
@@ -146,6 +148,17 @@ TEST(QtAlerts, WarningBoxWithTitleAndLines) {
     EXPECT_FALSE(watchdog.fired);
 }
 
+TEST(AnswerDialog, AnAnswerNotUsedEndsWithItsTest) {
+    bool answered = false;
+    const QPointer<QTimer> answer =
+        answerNextDialog<QMessageBox>([&answered](QMessageBox&) { answered = true; });
+    ASSERT_FALSE(answer.isNull());
+    DialogAnswersEndWithTheirTest().OnTestEnd(
+        *::testing::UnitTest::GetInstance()->current_test_info());
+    EXPECT_TRUE(answer.isNull()) << "its timer is gone with the test";
+    EXPECT_FALSE(answered);
+}
+
 TEST(QtWindowSnapshot, TheWindowAsAJpegFile) {
     QWidget window;
     window.resize(160, 90);
@@ -227,12 +240,18 @@ TEST(DiskFileStore, AFullDiskOrAReadOnlyFolderLeavesTheOldFileAsItWas) {
 TEST(DiskFileStore, DevicesAndPipesAreWrittenInPlaceNeverReplaced) {
     pm::DiskFileStore files;
     QString why;
-    EXPECT_TRUE(files.write("/dev/null", "records", &why)) << why.toStdString();
-    const QFileInfo null("/dev/null");
-    EXPECT_TRUE(null.exists() && !null.isFile()) << "still the device";
-    EXPECT_TRUE(pm::whyNotWritable("/dev/null").isEmpty());
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    EXPECT_TRUE(pm::whyNotWritable(pty.slavePath()).isEmpty());
+    EXPECT_TRUE(files.write(pty.slavePath(), "records", &why)) << why.toStdString();
+    EXPECT_EQ(pty.read(7), "records");
+    EXPECT_FALSE(QFileInfo(pty.slavePath()).isFile()) << "still the device";
 
-    EXPECT_FALSE(files.write("/dev/full", "records", &why)) << "a device that is full";
-    EXPECT_TRUE(why.contains("/dev/full")) << why.toStdString();
-    EXPECT_FALSE(QFileInfo("/dev/full").isFile());
+    QTemporaryDir tmp;
+    Fifo pipe(tmp.filePath("pipe"));
+    ASSERT_TRUE(pipe.ok());
+    EXPECT_TRUE(pm::whyNotWritable(tmp.filePath("pipe")).isEmpty());
+    EXPECT_TRUE(files.write(tmp.filePath("pipe"), "records", &why)) << why.toStdString();
+    EXPECT_EQ(pipe.readAvailable(), "records");
+    EXPECT_TRUE(pipe.inPlace());
 }
