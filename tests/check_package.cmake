@@ -21,7 +21,8 @@ if(NOT deb)
 endif()
 execute_process(COMMAND dpkg-deb --field ${deb} Depends OUTPUT_VARIABLE depends
                 COMMAND_ERROR_IS_FATAL ANY)
-foreach(package libqt6serialport6 libqt6widgets6 libqt6printsupport6 libxlsxwriter qt6-qpa-plugins)
+foreach(package libqt6serialport6 libqt6widgets6 libqt6printsupport6 libqt6svg6 libxlsxwriter
+                qt6-qpa-plugins)
     if(NOT depends MATCHES "${package}")
         message(FATAL_ERROR "The package does not depend on ${package}: ${depends}")
     endif()

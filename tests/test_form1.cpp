@@ -3,7 +3,9 @@
 
 #include <QFontInfo>
 #include <QMessageBox>
+#include <QPainter>
 #include <QStatusBar>
+#include <QSvgRenderer>
 
 using pm::Field;
 
@@ -61,6 +63,21 @@ TEST_F(Window, StartsWithItsDesignedControlsAndCaptions) {
     EXPECT_TRUE(state.Findcom.enabled());
     EXPECT_FALSE(state.Readdat.enabled());
     EXPECT_TRUE(port.writes.isEmpty());
+}
+
+TEST_F(Window, CarriesTheIconOfTheDesktopEntry) {
+    const QIcon icon = form.windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    QSvgRenderer svg(QStringLiteral(PHASEMETER_PACKAGING_DIR "/phasemeter.svg"));
+    ASSERT_TRUE(svg.isValid());
+    for (int size : {16, 48, 256}) {
+        QImage drawn(size, size, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        svg.render(&painter);
+        painter.end();
+        EXPECT_EQ(icon.pixmap(size).toImage().convertToFormat(drawn.format()), drawn) << size;
+    }
 }
 
 TEST_F(Window, PanelShowsItsInitialTextsGreenOnBlackInTheSongFace) {

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/AppIcon.h"
 #include "app/ButtonIcons.h"
 #include "app/Fonts.h"
 #include "app/Geometry.h"
@@ -47,7 +48,7 @@ QLabel* statusLabel(QWidget* parent, const QString& name, QRect geometry) {
 Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &table_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(meterPicture()));
+    setWindowIcon(appIcon());
     setFixedSize(px(13605), px(10035));
 
     buildTopRow();

@@ -1,3 +1,4 @@
+#include "app/AppIcon.h"
 #include "app/Form1.h"
 #include "platform/FileSizeSignal.h"
 #include "platform/QtSerialPort.h"
@@ -8,6 +9,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     pm::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("phasemeter"));
+    // Task bars that go by the desktop entry (Wayland) find its name and icon through this.
+    QApplication::setDesktopFileName(QStringLiteral("phasemeter"));
+    QApplication::setWindowIcon(pm::appIcon());
 
     pm::QtSerialPort port;
     pm::Form1 form(port);
