@@ -43,10 +43,9 @@ QStringList everythingMadeOfTheReadings() {
 // The window and the tools take the C library's locale from the environment.
 TEST(Locales, NumbersAreTheSameInEveryLocale) {
     const QStringList expected = everythingMadeOfTheReadings();
-    ASSERT_TRUE(expected.contains("1,234.5") || expected.contains("10,736.7600"));
     for (const char* name : {kTwoBytePointLocale, kCommaLocale}) {
+        REQUIRE_LOCALE(name);
         const ProcessLocale locale(name);
-        ASSERT_TRUE(locale.ok()) << locale.error().toStdString();
         EXPECT_EQ(everythingMadeOfTheReadings(), expected) << name;
         EXPECT_EQ(pm::fmtval(230.12f, 2), "230.12") << name;
         EXPECT_DOUBLE_EQ(pm::textValue(u"1,234.5"), 1234.5) << name;
@@ -58,9 +57,9 @@ TEST(Locales, TheToolsPrintTheSameReadingsInEveryLocale) {
     const CliRun plain = runCli({"decode", block});
     ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     for (const char* name : {kTwoBytePointLocale, kCommaLocale}) {
-        QString error;
-        const QProcessEnvironment env = localeEnvironment(name, &error);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        REQUIRE_LOCALE(name);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", name);
         const CliRun run = runCli({"decode", block}, 20000, env);
         EXPECT_EQ(run.exitCode, 0) << name;
         EXPECT_EQ(run.out, plain.out) << name;
