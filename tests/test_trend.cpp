@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -75,6 +76,22 @@ TEST(TrendCsv, StoredReadingsAreWrittenWithThePanelsDigits) {
         }
         ASSERT_EQ(trendCsvRow(trendReading(kT0, panel)), trendCsvRow(time, panel));
     }
+    // Local times with their offsets, across the change to summer time.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    TrendSeries series;
+    QString expected = trendCsvHeader();
+    for (qint64 t = 1711846800000 - 1800000; t < 1711846800000 + 1800000; t += 300000) {
+        series.append(t, panel);
+        expected += trendCsvRow(QDateTime::fromMSecsSinceEpoch(t), panel);
+    }
+    const QByteArray text = trendCsvText(series, 0, series.size());
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    tzset();
+    EXPECT_EQ(text, expected.toLatin1());
+    EXPECT_TRUE(text.contains("T01:55:00+01:00,") && text.contains("T03:00:00+02:00,"))
+        << text.data();
 }
 
 TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <optional>
 
 namespace pm {
@@ -30,12 +32,85 @@ QString timeText(const QDateTime& time) {
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
 
+// Civil date of a day counted from 1970-01-01 (proleptic Gregorian).
+void civilFromDays(qint64 days, int& y, int& m, int& d) {
+    days += 719468;
+    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
+    const qint64 doe = days - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    d = int(doy - (153 * mp + 2) / 5 + 1);
+    m = int(mp < 10 ? mp + 3 : mp - 9);
+    y = int(yoe + era * 400 + (m <= 2));
+}
+
+char* putDigits(char* out, int value, int width) {
+    for (int k = width - 1; k >= 0; --k, value /= 10)
+        out[k] = char('0' + value % 10);
+    return out + width;
+}
+
+// The local offset from UTC of a time, looked up once per quarter of an hour: the system's
+// lookup costs microseconds, and offsets change only on quarter hours.
+class LocalOffsets {
+public:
+    int at(qint64 msecs) {
+        const qint64 block = msecs >= 0 ? msecs / kBlock : (msecs - kBlock + 1) / kBlock;
+        if (block != block_) {
+            block_ = block;
+            offset_ = QDateTime::fromMSecsSinceEpoch(msecs).offsetFromUtc();
+        }
+        return offset_;
+    }
+
+private:
+    static constexpr qint64 kBlock = 15 * 60 * 1000;
+    qint64 block_ = std::numeric_limits<qint64>::min();
+    int offset_ = 0;
+};
+
+// The time as timeText() writes it, without a QDateTime per row.
+void appendTime(QByteArray& out, qint64 msecs, int offset) {
+    const qint64 local = (msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000) + offset;
+    const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+    const int secs = int(local - days * 86400);
+    int y, m, d;
+    civilFromDays(days, y, m, d);
+    if (y < 0 || y > 9999 || offset % 60 != 0) {
+        out += timeText(QDateTime::fromMSecsSinceEpoch(msecs).toOffsetFromUtc(offset)).toLatin1();
+        return;
+    }
+    char buf[32];
+    char* p = putDigits(buf, y, 4);
+    *p++ = '-';
+    p = putDigits(p, m, 2);
+    *p++ = '-';
+    p = putDigits(p, d, 2);
+    *p++ = 'T';
+    p = putDigits(p, secs / 3600, 2);
+    *p++ = ':';
+    p = putDigits(p, secs / 60 % 60, 2);
+    *p++ = ':';
+    p = putDigits(p, secs % 60, 2);
+    if (offset == 0) {
+        *p++ = 'Z';
+    } else {
+        *p++ = offset < 0 ? '-' : '+';
+        const int minutes = std::abs(offset) / 60;
+        p = putDigits(p, minutes / 60, 2);
+        *p++ = ':';
+        p = putDigits(p, minutes % 60, 2);
+    }
+    out.append(buf, p - buf);
+}
+
 // The shortest text that reads back as the same value, with the decimals it was shown with.
-QString valueText(float value, int decimals) {
+void appendValue(QByteArray& out, float value, int decimals) {
     if (value == 0)
         value = 0; // no "-0"
     char buf[64];
-    auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed).ptr;
+    char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed).ptr;
     const char* point = std::find(buf, end, '.');
     const int shown = point == end ? 0 : int(end - point - 1);
     if (shown > decimals) {
@@ -45,7 +120,16 @@ QString valueText(float value, int decimals) {
             *end++ = '.';
         end = std::fill_n(end, decimals - shown, '0');
     }
-    return QString::fromLatin1(buf, end - buf);
+    out.append(buf, end - buf);
+}
+
+void appendRow(QByteArray& out, const TrendReading& r, int offset) {
+    appendTime(out, r.msecs, offset);
+    for (int f = 0; f < kFieldCount; ++f) {
+        out += ',';
+        appendValue(out, r.values[size_t(f)], r.decimals[size_t(f)]);
+    }
+    out += '\n';
 }
 
 // --- reading -------------------------------------------------------------------------------
@@ -203,21 +287,32 @@ QString trendCsvRow(const QDateTime& time, const ReadingTexts& texts) {
 }
 
 QStringList trendCsvCells(const TrendReading& reading) {
-    QStringList cells{timeText(QDateTime::fromMSecsSinceEpoch(reading.msecs))};
-    for (int f = 0; f < kFieldCount; ++f)
-        cells << valueText(reading.values[size_t(f)], reading.decimals[size_t(f)]);
+    QByteArray cell;
+    appendTime(cell, reading.msecs, QDateTime::fromMSecsSinceEpoch(reading.msecs).offsetFromUtc());
+    QStringList cells{QString::fromLatin1(cell)};
+    for (int f = 0; f < kFieldCount; ++f) {
+        cell.clear();
+        appendValue(cell, reading.values[size_t(f)], reading.decimals[size_t(f)]);
+        cells << QString::fromLatin1(cell);
+    }
     return cells;
 }
 
 QString trendCsvRow(const TrendReading& reading) {
-    return trendCsvCells(reading).join(QLatin1Char(',')) + QLatin1Char('\n');
+    QByteArray row;
+    appendRow(row, reading, QDateTime::fromMSecsSinceEpoch(reading.msecs).offsetFromUtc());
+    return QString::fromLatin1(row);
 }
 
 QByteArray trendCsvText(const TrendSeries& series, std::size_t first, std::size_t last) {
     QByteArray text = trendCsvHeader().toLatin1();
     last = std::min(last, series.size());
-    for (std::size_t i = first; i < last; ++i)
-        text += trendCsvRow(series.at(i)).toLatin1();
+    text.reserve(text.size() + qsizetype(last - std::min(first, last)) * 160);
+    LocalOffsets offsets;
+    for (std::size_t i = first; i < last; ++i) {
+        const TrendReading r = series.at(i);
+        appendRow(text, r, offsets.at(r.msecs));
+    }
     return text;
 }
 
@@ -245,9 +340,8 @@ TrendCsvLoad parseTrendCsv(const QByteArray& bytes) {
                                .arg(QString::fromLatin1(header));
         return load;
     }
-    std::vector<TrendReading> rows;
-    rows.reserve(size_t(std::count(p, end, '\n')) + 1);
-    bool ordered = true;
+    TrendSeries series(std::max(size_t(std::count(p, end, '\n')) + 1, kTrendCapacity));
+    std::vector<TrendReading> unordered; // only once a row goes back in time
     for (qsizetype number = 2; p != end; ++number) {
         line = nextLine(lineEnd);
         TrendReading r;
@@ -256,16 +350,23 @@ TrendCsvLoad parseTrendCsv(const QByteArray& bytes) {
             load.error = QStringLiteral("line %1: %2").arg(number).arg(wrong);
             return load;
         }
-        ordered = ordered && (rows.empty() || rows.back().msecs <= r.msecs);
-        rows.push_back(r);
+        if (unordered.empty() && !series.empty() && r.msecs < series.msecsAt(series.size() - 1)) {
+            unordered.reserve(series.capacity());
+            for (std::size_t i = 0; i < series.size(); ++i)
+                unordered.push_back(series.at(i));
+            series.clear();
+        }
+        if (unordered.empty())
+            series.append(r);
+        else
+            unordered.push_back(r);
     }
-    if (!ordered)
-        std::stable_sort(
-            rows.begin(), rows.end(),
-            [](const TrendReading& a, const TrendReading& b) { return a.msecs < b.msecs; });
-    load.series = TrendSeries(std::max(rows.size(), kTrendCapacity));
-    for (const TrendReading& r : rows)
-        load.series.append(r);
+    std::stable_sort(
+        unordered.begin(), unordered.end(),
+        [](const TrendReading& a, const TrendReading& b) { return a.msecs < b.msecs; });
+    for (const TrendReading& r : unordered)
+        series.append(r);
+    load.series = std::move(series);
     load.ok = true;
     return load;
 }
