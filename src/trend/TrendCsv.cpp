@@ -51,25 +51,6 @@ char* putDigits(char* out, int value, int width) {
     return out + width;
 }
 
-// The local offset from UTC of a time, looked up once per quarter of an hour: the system's
-// lookup costs microseconds, and offsets change only on quarter hours.
-class LocalOffsets {
-public:
-    int at(qint64 msecs) {
-        const qint64 block = msecs >= 0 ? msecs / kBlock : (msecs - kBlock + 1) / kBlock;
-        if (block != block_) {
-            block_ = block;
-            offset_ = QDateTime::fromMSecsSinceEpoch(msecs).offsetFromUtc();
-        }
-        return offset_;
-    }
-
-private:
-    static constexpr qint64 kBlock = 15 * 60 * 1000;
-    qint64 block_ = std::numeric_limits<qint64>::min();
-    int offset_ = 0;
-};
-
 // The time as timeText() writes it, without a QDateTime per row.
 void appendTime(QByteArray& out, qint64 msecs, int offset) {
     const qint64 local = (msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000) + offset;
@@ -286,9 +267,20 @@ QString trendCsvRow(const QDateTime& time, const ReadingTexts& texts) {
     return line + QLatin1Char('\n');
 }
 
-QStringList trendCsvCells(const TrendReading& reading) {
+int TrendCsvRows::offsetAt(qint64 msecs) {
+    constexpr qint64 kQuarter = 15 * 60 * 1000;
+    const qint64 quarter = msecs >= 0 ? msecs / kQuarter : (msecs - kQuarter + 1) / kQuarter;
+    if (quarter != quarter_ || !known_) {
+        quarter_ = quarter;
+        known_ = true;
+        offset_ = QDateTime::fromMSecsSinceEpoch(msecs).offsetFromUtc();
+    }
+    return offset_;
+}
+
+QStringList TrendCsvRows::cells(const TrendReading& reading) {
     QByteArray cell;
-    appendTime(cell, reading.msecs, QDateTime::fromMSecsSinceEpoch(reading.msecs).offsetFromUtc());
+    appendTime(cell, reading.msecs, offsetAt(reading.msecs));
     QStringList cells{QString::fromLatin1(cell)};
     for (int f = 0; f < kFieldCount; ++f) {
         cell.clear();
@@ -298,9 +290,17 @@ QStringList trendCsvCells(const TrendReading& reading) {
     return cells;
 }
 
+void TrendCsvRows::append(QByteArray& text, const TrendReading& reading) {
+    appendRow(text, reading, offsetAt(reading.msecs));
+}
+
+QStringList trendCsvCells(const TrendReading& reading) {
+    return TrendCsvRows().cells(reading);
+}
+
 QString trendCsvRow(const TrendReading& reading) {
     QByteArray row;
-    appendRow(row, reading, QDateTime::fromMSecsSinceEpoch(reading.msecs).offsetFromUtc());
+    TrendCsvRows().append(row, reading);
     return QString::fromLatin1(row);
 }
 
@@ -308,11 +308,9 @@ QByteArray trendCsvText(const TrendSeries& series, std::size_t first, std::size_
     QByteArray text = trendCsvHeader().toLatin1();
     last = std::min(last, series.size());
     text.reserve(text.size() + qsizetype(last - std::min(first, last)) * 160);
-    LocalOffsets offsets;
-    for (std::size_t i = first; i < last; ++i) {
-        const TrendReading r = series.at(i);
-        appendRow(text, r, offsets.at(r.msecs));
-    }
+    TrendCsvRows rows;
+    for (std::size_t i = first; i < last; ++i)
+        rows.append(text, series.at(i));
     return text;
 }
 
