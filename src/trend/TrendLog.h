@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AppendFile.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -13,7 +15,7 @@ class ReadingTexts;
 class TrendLog {
 public:
     TrendLog() = default;
-    ~TrendLog();
+    ~TrendLog() = default;
     TrendLog(const TrendLog&) = delete;
     TrendLog& operator=(const TrendLog&) = delete;
 
@@ -25,8 +27,15 @@ public:
     // message names the file and the reason; every row written before stays.
     bool append(const QDateTime& time, const ReadingTexts& texts, QString* error);
     void close();
-    bool isOpen() const;
-    QString path() const;
+    bool isOpen() const { return file_.isOpen(); }
+    QString path() const { return path_; }
+
+private:
+    bool write(const QByteArray& bytes, QString* error);
+
+    AppendFile file_;
+    QString path_;
+    bool needsNewline_ = false; // the file ended inside a line
 };
 
 } // namespace pm

@@ -3,8 +3,11 @@
 #include "cli/ReadingFormat.h"
 #include "common/SignalWatcher.h"
 #include "platform/PortMap.h"
+#include "trend/TrendCsv.h"
+#include "trend/TrendRecorder.h"
 
 #include <QCoreApplication>
+#include <csignal>
 
 namespace pm::cli {
 
@@ -14,6 +17,7 @@ struct LiveOptions {
     QString device;      // empty: look for the meter
     long long count = 0; // 0: until interrupted
     bool csv = false;
+    QString output; // empty: standard output
 };
 
 const QString kDescription = QStringLiteral(
@@ -21,8 +25,13 @@ const QString kDescription = QStringLiteral(
     "as the five-line report of the real-time view (a blank line between readings), or as\n"
     "CSV (a header, then a row per reading: the time in ISO 8601 and every value of the\n"
     "panel). Runs until --count readings have come or Ctrl-C; fails when the meter does not\n"
-    "answer or stops answering for 5 seconds. To log to a file:\n"
-    "  phasemeter-cli live --format csv > readings.csv");
+    "answer or stops answering for 5 seconds.\n"
+    "\n"
+    "With --output, each CSV row is appended to FILE and on the disk before the next\n"
+    "reading is asked for, so a killed process or a power cut loses no row written. A new or\n"
+    "empty file gets the header; a file that starts with it gets none; any other file is\n"
+    "refused and left as it was. For unattended logging:\n"
+    "  phasemeter-cli live --format csv --output readings.csv");
 
 } // namespace
 
@@ -34,10 +43,14 @@ int runLive(const QStringList& arguments) {
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("report (the default) or csv."),
                                           QStringLiteral("report|csv"), QStringLiteral("report"));
-    parser.addOptions({port, countOption, formatOption});
+    const QCommandLineOption outputOption(
+        QStringLiteral("output"),
+        QStringLiteral("Append the CSV rows to <FILE> instead of printing them."),
+        QStringLiteral("FILE"));
+    parser.addOptions({port, countOption, formatOption, outputOption});
     if (const auto done = parseArguments(parser, QStringLiteral("live"),
                                          QStringLiteral("live [--port DEV] [--count N] "
-                                                        "[--format report|csv]"),
+                                                        "[--format report|csv] [--output FILE]"),
                                          kDescription, arguments))
         return *done;
 
@@ -61,6 +74,25 @@ int runLive(const QStringList& arguments) {
     if (format != QLatin1String("report") && format != QLatin1String("csv"))
         return usage(QStringLiteral("--format is report or csv, not \"%1\".").arg(format));
     o.csv = format == QLatin1String("csv");
+    o.output = parser.value(outputOption);
+    if (parser.isSet(outputOption) && o.output.isEmpty())
+        return usage(QStringLiteral("--output needs a file name."));
+    if (!o.output.isEmpty() && !o.csv)
+        return usage(QStringLiteral("--output logs CSV rows: add --format csv."));
+
+    // The tool keeps no history; the recorder only writes the log.
+    TrendRecorder recorder(1);
+    if (!o.output.isEmpty()) {
+#ifdef SIGXFSZ
+        // Past a file-size limit a write then fails with a reason instead of killing the tool.
+        std::signal(SIGXFSZ, SIG_IGN);
+#endif
+        QString error;
+        if (!recorder.startRecording(o.output, &error)) {
+            printError(error);
+            return kExitFailure;
+        }
+    }
 
     // A named device is the only port: the search then tries it alone.
     if (!o.device.isEmpty())
@@ -76,12 +108,19 @@ int runLive(const QStringList& arguments) {
             return;
         const Panel& panel = link.core().panel;
         QString text;
-        if (o.csv)
-            text = (readings == 0 ? csvHeader() : QString()) +
-                   csvRow(QDateTime::currentDateTime(), panel);
+        if (!o.output.isEmpty()) {
+            QString error;
+            if (!recorder.onLiveReading(QDateTime::currentDateTime(), panel, &error)) {
+                printError(error);
+                finish(kExitFailure);
+                return;
+            }
+        } else if (o.csv)
+            text = (readings == 0 ? trendCsvHeader() : QString()) +
+                   trendCsvRow(QDateTime::currentDateTime(), panel);
         else
             text = (readings == 0 ? QString() : QStringLiteral("\n")) + reportText(panel);
-        if (!printOut(text)) {
+        if (!text.isEmpty() && !printOut(text)) {
             printError(QStringLiteral("Cannot write the readings to standard output."));
             finish(kExitFailure);
             return;

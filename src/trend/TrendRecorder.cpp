@@ -1,0 +1,19 @@
+#include "trend/TrendRecorder.h"
+
+namespace pm {
+
+bool TrendRecorder::startRecording(const QString& path, QString* error) {
+    return log_.open(path, error);
+}
+
+void TrendRecorder::stopRecording() {
+    log_.close();
+}
+
+bool TrendRecorder::onLiveReading(const QDateTime& time, const ReadingTexts& texts,
+                                  QString* error) {
+    series_.append(time.toMSecsSinceEpoch(), texts);
+    return !log_.isOpen() || log_.append(time, texts, error);
+}
+
+} // namespace pm

@@ -1,0 +1,119 @@
+#include "trend/TrendSeries.h"
+
+#include "protocol/Fmtval.h"
+
+#include <algorithm>
+
+namespace pm {
+
+namespace {
+
+int decimalsShown(const QString& text) {
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    if (point < 0)
+        return 0;
+    int n = 0;
+    for (qsizetype k = point + 1; k < text.size() && text[k].isDigit(); ++k)
+        ++n;
+    return std::min(n, kTrendMaxDecimals);
+}
+
+constexpr int kDecimalBits = 3;
+
+} // namespace
+
+TrendReading trendReading(qint64 msecs, const ReadingTexts& texts) {
+    TrendReading r;
+    r.msecs = msecs;
+    for (int f = 0; f < kFieldCount; ++f) {
+        const QString text = texts.text(Field(f));
+        r.values[size_t(f)] = float(textValue(text));
+        r.decimals[size_t(f)] = quint8(decimalsShown(text));
+    }
+    return r;
+}
+
+TrendSeries::TrendSeries(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1)) {}
+
+void TrendSeries::append(qint64 msecs, const ReadingTexts& texts) {
+    append(trendReading(msecs, texts));
+}
+
+void TrendSeries::append(const TrendReading& reading) {
+    quint64 decimals = 0;
+    for (int f = 0; f < kFieldCount; ++f)
+        decimals |= quint64(std::min<int>(reading.decimals[size_t(f)], kTrendMaxDecimals))
+                    << (kDecimalBits * f);
+    const qint64 msecs = empty() ? reading.msecs : std::max(reading.msecs, msecsAt(size() - 1));
+    if (size() < capacity_) {
+        // Storage for the whole capacity at once: a week never moves in memory, nor doubles.
+        if (msecs_.capacity() < capacity_) {
+            msecs_.reserve(capacity_);
+            decimals_.reserve(capacity_);
+            for (auto& v : values_)
+                v.reserve(capacity_);
+        }
+        msecs_.push_back(msecs);
+        decimals_.push_back(decimals);
+        for (int f = 0; f < kFieldCount; ++f)
+            values_[size_t(f)].push_back(reading.values[size_t(f)]);
+        return;
+    }
+    const std::size_t s = head_;
+    head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
+    msecs_[s] = msecs;
+    decimals_[s] = decimals;
+    for (int f = 0; f < kFieldCount; ++f)
+        values_[size_t(f)][s] = reading.values[size_t(f)];
+}
+
+void TrendSeries::clear() {
+    head_ = 0;
+    msecs_.clear();
+    decimals_.clear();
+    for (auto& v : values_)
+        v.clear();
+}
+
+TrendReading TrendSeries::at(std::size_t i) const {
+    const std::size_t s = slot(i);
+    TrendReading r;
+    r.msecs = msecs_[s];
+    for (int f = 0; f < kFieldCount; ++f) {
+        r.values[size_t(f)] = values_[size_t(f)][s];
+        r.decimals[size_t(f)] = quint8((decimals_[s] >> (kDecimalBits * f)) & 7u);
+    }
+    return r;
+}
+
+std::size_t TrendSeries::lowerBound(qint64 msecs) const {
+    std::size_t lo = 0;
+    std::size_t hi = size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (msecsAt(mid) < msecs)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+std::array<TrendRun, 2> TrendSeries::runs(std::size_t first, std::size_t last, Field f) const {
+    last = std::min(last, size());
+    first = std::min(first, last);
+    const std::vector<float>& values = values_[size_t(f)];
+    auto run = [&](std::size_t from, std::size_t to) {
+        return TrendRun{std::span<const qint64>(msecs_).subspan(from, to - from),
+                        std::span<const float>(values).subspan(from, to - from)};
+    };
+    if (first == last)
+        return {};
+    const std::size_t a = slot(first);
+    const std::size_t b = slot(last - 1) + 1;
+    if (a < b)
+        return {run(a, b), TrendRun{}};
+    return {run(a, size()), run(0, b)};
+}
+
+} // namespace pm
