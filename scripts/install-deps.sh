@@ -40,7 +40,7 @@ make_locales() {
   for l in "${locales[@]}"; do
     locale -a | grep -qx "$l.utf8" && continue
     if [ "$(id -u)" -ne 0 ]; then
-      echo "install-deps: locale $l.UTF-8 missing (the tests make their own copy)"
+      echo "install-deps: locale $l.UTF-8 missing; the locale tests need it: run this script as root"
       continue
     fi
     echo "install-deps: making locale $l.UTF-8"
