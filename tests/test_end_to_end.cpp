@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "Printers.h"
 #include "TestVectors.h"
 #include "fakes/PortList.h"
@@ -6,8 +7,10 @@
 #include "link/TimerDriver.h"
 #include "platform/QtSerialPort.h"
 #include "protocol/MeterCore.h"
+#include "trend/TrendCsv.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -159,6 +162,7 @@ TEST(EndToEndCli, WrongCommandLinesAreUsageErrorsThatSayWhatToDo) {
         {"live", "--format", "xml"},
         {"live", "--port"},
         {"live", "--bogus"},
+        {"live", "--output", "/nonexistent/log.csv"}, // the log is CSV
         {"scan", "COM3"},
     };
     for (const QStringList& args : wrong) {
@@ -219,6 +223,61 @@ TEST(EndToEndCli, ScanNamesThePortAndLiveEndsWhenTheLinkIsLost) {
     EXPECT_EQ(live.exitCode, 1);
     EXPECT_TRUE(live.err.contains("Lost the link to the meter on COM3")) << live.err.toStdString();
     EXPECT_GE(live.out.count('\n'), 2) << live.out.toStdString(); // the header and a reading
+}
+
+TEST(EndToEndCli, LiveOutputAppendsBehindTheOneHeaderAndRefusesAnotherFile) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    const QByteArray earlier = pm::trendCsvHeader().toUtf8() +
+                               "2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17\n";
+    ASSERT_TRUE(writeFile(path, earlier));
+    const QStringList live = {"live", "--port", sim.device(), "--format", "csv", "--output"};
+    const CliRun run = runCli(live + QStringList{path, "--count", "2"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(readFile(path).startsWith(earlier));
+    const pm::TrendCsvLoad load = pm::loadTrendCsv(path); // no second header among the rows
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(load.series.size(), 3u);
+    EXPECT_NEAR(load.series.at(2).value(pm::Field::U1), 230, 3);
+
+    const QString other = tmp.filePath("notes.csv");
+    ASSERT_TRUE(writeFile(other, "notes\n"));
+    const CliRun refused = runCli(live + QStringList{other, "--count", "1"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("notes.csv")) << refused.err.toStdString();
+    EXPECT_EQ(readFile(other), "notes\n");
+}
+
+TEST(EndToEndCli, LiveOutputKeepsEveryRowWhenKilledAndRunsUntilInterrupted) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    auto rows = [&path] { return readFile(path).count('\n') - 1; };
+    for (const bool killed : {true, false}) {
+        QProcess cli;
+        cli.start(cliProgram(),
+                  {"live", "--port", sim.device(), "--format", "csv", "--output", path});
+        const qsizetype before = std::max<qsizetype>(rows(), 0);
+        ASSERT_TRUE(waitUntil([&] { return rows() >= before + 2; }, 15000))
+            << cli.readAllStandardError().toStdString();
+        if (killed)
+            cli.kill();
+        else
+            cli.terminate();
+        ASSERT_TRUE(cli.waitForFinished(5000));
+        if (!killed) {
+            EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        }
+        // Every row there is whole, behind one header.
+        const pm::TrendCsvLoad load = pm::loadTrendCsv(path);
+        ASSERT_TRUE(load.ok) << load.error.toStdString();
+        EXPECT_EQ(qsizetype(load.series.size()), rows());
+    }
 }
 
 } // namespace

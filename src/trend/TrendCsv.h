@@ -23,6 +23,20 @@ QString trendCsvRow(const QDateTime& time, const ReadingTexts& texts);
 QStringList trendCsvHeaderCells();
 QStringList trendCsvCells(const TrendReading& reading);
 QString trendCsvRow(const TrendReading& reading);
+
+// Many rows one after another: the local offset from UTC, which costs microseconds to look up, is
+// looked up once per quarter of an hour (offsets change only on quarter hours).
+class TrendCsvRows {
+public:
+    QStringList cells(const TrendReading& reading);
+    void append(QByteArray& text, const TrendReading& reading); // the row and its "\n"
+
+private:
+    int offsetAt(qint64 msecs);
+    qint64 quarter_ = 0;
+    int offset_ = 0;
+    bool known_ = false;
+};
 // The header and the readings [first, last) of the series: the file a log of them would be.
 QByteArray trendCsvText(const TrendSeries& series, std::size_t first, std::size_t last);
 
