@@ -95,7 +95,6 @@ TEST_F(TrendWindow, EveryLiveReplyOnAnyLiveTabIsPlottedAndAGapBreaksTheLine) {
 TEST_F(TrendWindow, RecordingFromTheStartAppendsEveryReplyUntilRecordIsPressed) {
     const QString log = tmp.filePath("log.csv");
     ASSERT_TRUE(form.trend().startRecording(log)); // phasemeter --log
-    EXPECT_TRUE(record()->isChecked());
     link();
     liveReply();
     liveReply();
@@ -104,6 +103,7 @@ TEST_F(TrendWindow, RecordingFromTheStartAppendsEveryReplyUntilRecordIsPressed) 
         readFile(log).endsWith(pm::trendCsvRow(start.addSecs(2), form.core().panel).toUtf8()));
 
     clickTab(3);
+    EXPECT_TRUE(record()->isChecked());
     ModalWatchdog watchdog(3000);
     record()->click();
     EXPECT_FALSE(watchdog.fired) << "stopping asks nothing";

@@ -137,17 +137,7 @@ QWidget* TrendPage::buildControls() {
 }
 
 void TrendPage::refresh() {
-    for (int f = 0; f < kFieldCount; ++f) {
-        const QSignalBlocker quiet(checks_[size_t(f)]);
-        checks_[size_t(f)]->setChecked(tab_.selection().isChecked(Field(f)));
-    }
-    const TrendViewport& view = tab_.viewport();
-    span_->setCurrentIndex(view.following() ? int(view.span()) : -1);
-    record_->setChecked(tab_.recorder().isRecording());
-    record_->setToolTip(tab_.recordingText());
-    live_->setEnabled(tab_.showingFile());
-    held_->setText(tab_.heldText());
-    recording_->setText(tab_.recordingText());
+    // A reading costs nothing while the page is hidden: it is brought up to date once shown.
     stale_ = true;
     if (isVisible())
         redraw();
@@ -160,6 +150,17 @@ void TrendPage::showEvent(QShowEvent* event) {
 }
 
 void TrendPage::redraw() {
+    for (int f = 0; f < kFieldCount; ++f) {
+        const QSignalBlocker quiet(checks_[size_t(f)]);
+        checks_[size_t(f)]->setChecked(tab_.selection().isChecked(Field(f)));
+    }
+    const TrendViewport& view = tab_.viewport();
+    span_->setCurrentIndex(view.following() ? int(view.span()) : -1);
+    record_->setChecked(tab_.recorder().isRecording());
+    record_->setToolTip(tab_.recordingText());
+    live_->setEnabled(tab_.showingFile());
+    held_->setText(tab_.heldText());
+    recording_->setText(tab_.recordingText());
     plot_->draw(tab_.picture(plot_->columns()));
     stale_ = false;
 }

@@ -22,7 +22,7 @@ class TrendPage : public QWidget {
 public:
     TrendPage(TrendTab& tab, QWidget* parent = nullptr);
 
-    // Brings the controls up to date with the tab and redraws the plot (later, if hidden).
+    // Brings the controls and the plot up to date with the tab, now or, while hidden, once shown.
     void refresh();
     TrendPlot* plot() const { return plot_; }
 
@@ -41,7 +41,7 @@ private:
     QLabel* held_ = nullptr;
     QLabel* recording_ = nullptr;
     TrendPlot* plot_ = nullptr;
-    bool stale_ = true; // the plot has not been drawn since the readings or the view changed
+    bool stale_ = true; // not drawn since the readings or the view changed
 };
 
 } // namespace pm
