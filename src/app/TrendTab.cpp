@@ -19,8 +19,9 @@ QString localTime(qint64 msecs) {
     return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-void recordingError(Alerts& alerts, const QString& what, const QString& why) {
-    alerts.warn(QStringLiteral("Recording Error!"), what + QStringLiteral("\r\n") + why);
+// The log's message names the file and the reason, and says that recording has stopped.
+void recordingError(Alerts& alerts, const QString& why) {
+    alerts.warn(QStringLiteral("Recording Error!"), why);
 }
 
 // The values an axis spans: those of its curves, with a little room above and below so that a
@@ -47,10 +48,9 @@ TrendTab::TrendTab(SaveServices& services, OpenDialog& openDialog, Alerts& alert
     : services_(services), openDialog_(openDialog), alerts_(alerts) {}
 
 void TrendTab::liveReading(const ReadingTexts& texts) {
-    const QString path = recorder_.recordingPath();
     QString why;
     if (!recorder_.onLiveReading(clock(), texts, &why))
-        recordingError(alerts_, QStringLiteral("Recording to %1 has stopped.").arg(path), why);
+        recordingError(alerts_, why);
     notify();
 }
 
@@ -60,7 +60,7 @@ bool TrendTab::startRecording(const QString& path) {
     const bool started = recorder_.startRecording(path, &why);
     notify();
     if (!started)
-        recordingError(alerts_, QStringLiteral("Recording did not start."), why);
+        recordingError(alerts_, why);
     return started;
 }
 
