@@ -3,6 +3,8 @@
 #include "app/TrendPlot.h"
 #include "app/TrendTab.h"
 #include "fakes/AnswerDialog.h"
+#include "fakes/SimProcess.h"
+#include "fakes/WaitUntil.h"
 #include "trend/TrendCsv.h"
 
 #include <QCheckBox>
@@ -10,6 +12,7 @@
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QValueAxis>
@@ -130,3 +133,29 @@ TEST_F(TrendWindow, SaveOnTheTrendTabOffersThePlotAndTheReadings) {
     EXPECT_EQ(saved.size(), plot()->size() * 2);
     EXPECT_FALSE(watchdog.fired);
 }
+
+#ifdef PHASEMETER_WINDOW_PROGRAM
+TEST(TrendWindowProgram, LogFromTheCommandLineKeepsEveryRowWhenKilled) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PHASEMETER_PORTS", sim.device());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM), {"--log", path});
+    auto rows = [&path] { return readFile(path).count('\n') - 1; };
+    ASSERT_TRUE(waitUntil([&] { return rows() >= 3; }, 20000))
+        << window.readAllStandardError().toStdString();
+    window.kill();
+    ASSERT_TRUE(window.waitForFinished(5000));
+    const QByteArray log = readFile(path);
+    EXPECT_TRUE(log.endsWith('\n')) << "no row cut short";
+    const pm::TrendCsvLoad load = pm::loadTrendCsv(path);
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(qsizetype(load.series.size()), log.count('\n') - 1);
+    EXPECT_NEAR(load.series.at(0).value(pm::Field::U1), 230, 3);
+}
+#endif
