@@ -77,8 +77,9 @@ bool trendWorkbook(const TrendSeries& series, std::size_t first, std::size_t las
     };
     if (!writeRow(1, trendCsvHeaderCells()))
         return false;
+    TrendCsvRows rows;
     for (std::size_t i = first; i < last; ++i)
-        if (!writeRow(int(i - first) + 2, trendCsvCells(series.at(i))))
+        if (!writeRow(int(i - first) + 2, rows.cells(series.at(i))))
             return false;
     return workbook.finish(file, why);
 }
