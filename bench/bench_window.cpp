@@ -1,9 +1,12 @@
 #include "app/Form1.h"
+#include "app/TrendPlot.h"
+#include "app/TrendTab.h"
 #include "platform/QtSerialPort.h"
 #include "protocol/Download.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -72,6 +76,54 @@ void WindowMemory5461Records(benchmark::State& state) {
     }
 }
 BENCHMARK(WindowMemory5461Records)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The window after a week of live readings, one a second, the link lost for 5 s after every
+// 10,000: its resident size, and how long the Trend tab takes to redraw the whole week, the last
+// day and the last minute (each redraw reduces the readings of U1, U2, I1 and I2, hands them to the
+// plot, one line series per unbroken run, and paints it).
+void WindowTrendWeek(benchmark::State& state) {
+    for (auto _ : state) {
+        const double before = heapMiB();
+        pm::QtSerialPort port; // never opened: the timers do not run
+        pm::Form1 form(port);
+        form.show();
+        QCoreApplication::processEvents();
+        const double empty = heapMiB();
+        qint64 msecs = 1714550400000;
+        form.trend().clock = [&msecs] { return QDateTime::fromMSecsSinceEpoch(msecs); };
+        pm::Panel& panel = form.core().panel;
+        for (std::size_t k = 0; k < pm::kTrendCapacity; ++k) {
+            msecs += k % 10000 == 9999 ? 6000 : 1000;
+            const double swing = std::sin(double(k) / 3000.0);
+            panel.setText(pm::Field::U1, QString::number(230 + swing, 'f', 2));
+            panel.setText(pm::Field::U2, QString::number(229.5 - swing, 'f', 2));
+            panel.setText(pm::Field::I1, QString::number(5 + swing / 4, 'f', 4));
+            panel.setText(pm::Field::I2, QString::number(4.8 - swing / 5, 'f', 4));
+            form.trend().liveReading(panel); // as a live reply hands it over
+        }
+        state.counters["readings_heap_MiB"] = heapMiB() - empty;
+        state.counters["window_heap_MiB"] = empty - before;
+        form.findChild<QTabBar*>(QStringLiteral("TabStrip1"))->setCurrentIndex(3);
+        QCoreApplication::processEvents();
+        auto* plot = form.findChild<pm::TrendPlot*>(QStringLiteral("TrendPlot"));
+        auto redrawMs = [&form, plot](pm::TrendViewport::Span span) {
+            form.trend().follow(span); // the first one lays out the series
+            QElapsedTimer clock;
+            clock.start();
+            constexpr int kRedraws = 10;
+            for (int n = 0; n < kRedraws; ++n) {
+                form.trend().follow(span);   // reduced and handed to the plot
+                plot->viewport()->repaint(); // and painted
+            }
+            return double(clock.nsecsElapsed()) / 1e6 / kRedraws;
+        };
+        state.counters["redraw_week_ms"] = redrawMs(pm::TrendViewport::Span::All);
+        state.counters["redraw_day_ms"] = redrawMs(pm::TrendViewport::Span::LastDay);
+        state.counters["redraw_minute_ms"] = redrawMs(pm::TrendViewport::Span::LastMinute);
+        state.counters["process_rss_MiB"] = residentMiB();
+    }
+}
+BENCHMARK(WindowTrendWeek)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The window linked to the simulated meter and polling it once a second: the share of one core
 // it takes meanwhile (the simulator's own share not counted).

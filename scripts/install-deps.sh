@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential dpkg-dev cmake ninja-build pkg-config clang clang-format
-  qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-svg-dev libgl-dev locales
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev locales
   libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-uming fonts-dejavu-core

@@ -58,6 +58,14 @@ struct WindowFixture : ::testing::Test {
         ASSERT_EQ(state.linked, pm::kTrue);
         ASSERT_TRUE(state.comunication.enabled());
     }
+    // One poll of a live view and the meter's answer to it (by default the worked example: U1
+    // "220.00", I1 "1.2345").
+    void pollAndAnswer(
+        const char* hex = "F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 00 00 88 13") {
+        state.comunication.tick();
+        ASSERT_EQ(port.lastWrite(), QByteArray::fromHex("AA C8 32"));
+        port.receiveHex(hex);
+    }
     void linkOnRecallView() {
         link();
         clickTab(1);

@@ -38,10 +38,11 @@ struct PhasorTab : WindowFixture {
 } // namespace
 
 TEST_F(PhasorTab, IsTheThirdTabAndTakesThePanelsPlace) {
-    ASSERT_EQ(tabs()->count(), 3);
+    ASSERT_EQ(tabs()->count(), 4);
     EXPECT_EQ(tabs()->tabText(0), "Realtime");
     EXPECT_EQ(tabs()->tabText(1), "Recall");
     EXPECT_EQ(tabs()->tabText(2), "Phasor");
+    EXPECT_EQ(tabs()->tabText(3), "Trend");
     EXPECT_EQ(diagram()->geometry(), frame1()->geometry());
     EXPECT_FALSE(diagram()->isVisible()) << "the window opens on the real-time panel";
 

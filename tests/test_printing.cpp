@@ -235,3 +235,45 @@ TEST(QtLinePrinter, AFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(alerts.shown[0].first, "Printing Error!");
     EXPECT_TRUE(alerts.shown[0].second.contains("out.pdf")) << alerts.shown[0].second.toStdString();
 }
+
+TEST(QtLinePrinter, APictureFillsOneLandscapePageAndTextPrintOutsStayUpright) {
+    QTemporaryDir tmp;
+    pm::QtLinePrinter printer;
+    FakePrintDialog dialog;
+    FakeAlerts alerts;
+    QString target;
+    dialog.onChosen = [&] {
+        printer.printer().setOutputFormat(QPrinter::PdfFormat);
+        printer.printer().setOutputFileName(target);
+    };
+    // pdfinfo's "Page size: 842 x 595 pts (A4)" and the pictures pdfimages finds.
+    auto info = [](const QString& tool, const QString& pdf) {
+        QProcess p;
+        p.start(tool, tool == "pdfimages" ? QStringList{"-list", pdf} : QStringList{pdf});
+        p.waitForFinished();
+        return QString::fromUtf8(p.readAllStandardOutput()).simplified();
+    };
+    auto landscape = [&](const QString& pdf) {
+        const QStringList size = info(QStringLiteral("pdfinfo"), pdf)
+                                     .section(QStringLiteral("Page size: "), 1)
+                                     .split(' ');
+        return size.size() > 2 && size[0].toDouble() > size[2].toDouble();
+    };
+    QImage plot(400, 300, QImage::Format_RGB32);
+    plot.fill(Qt::blue);
+
+    target = tmp.filePath("plot.pdf");
+    pm::printPictureClick([&] { return plot; }, dialog, printer, alerts);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    EXPECT_TRUE(landscape(target));
+    EXPECT_TRUE(info(QStringLiteral("pdfinfo"), target).contains("Pages: 1"));
+    EXPECT_TRUE(info(QStringLiteral("pdfimages"), target).contains(" 400 300 "))
+        << info(QStringLiteral("pdfimages"), target).toStdString();
+
+    target = tmp.filePath("view.pdf");
+    pm::Panel panel;
+    pm::RecordTable table;
+    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    EXPECT_FALSE(landscape(target)) << "the user's orientation is back";
+}

@@ -5,8 +5,12 @@
 #include "app/Fonts.h"
 #include "app/Geometry.h"
 #include "app/PhasorDiagram.h"
+#include "app/QueuedAlerts.h"
 #include "app/RealtimePanel.h"
 #include "app/StatusBar.h"
+#include "app/TrendPage.h"
+#include "app/TrendPlot.h"
+#include "app/TrendTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
 
@@ -23,6 +27,7 @@ namespace {
 const QString kTitle = QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER");
 constexpr int kRecallTab = 1;
 constexpr int kPhasorTab = 2;
+constexpr int kTrendTab = 3;
 
 QToolButton* pictureButton(QWidget* parent, const QString& name, const QString& caption,
                            ButtonImage image, QRect geometry) {
@@ -57,6 +62,11 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     statusBar1_->setGeometry(twipRect(0, 9540, 13605, 495));
 
     core_.changed = [this] { refresh(); };
+    // Every live reading, whichever live tab asked for it, goes into the trend.
+    core_.replied = [this](ReplyKind kind) {
+        if (kind == ReplyKind::Live)
+            trend_->liveReading(core_.panel);
+    };
     core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
 
     // Start-up. The form state is already in its start values (real-time view, not linked, COM1
@@ -98,8 +108,8 @@ void Form1::buildTopRow() {
 
     connect(command1_, &QToolButton::clicked, this, [this] { core_.read(); });
     saveAndPrint_ = std::make_unique<SaveAndPrint>(*this);
-    connect(command2_, &QToolButton::clicked, this, [this] { saveAndPrint_->save(core_, table_); });
-    connect(command4, &QToolButton::clicked, this, [this] { saveAndPrint_->print(core_, table_); });
+    connect(command2_, &QToolButton::clicked, this, [this] { saveClicked(); });
+    connect(command4, &QToolButton::clicked, this, [this] { printClicked(); });
     connect(command3, &QToolButton::clicked, this, [this] { table_.gridinit(); });
     connect(command6, &QToolButton::clicked, this, [this] { helpClicked(); });
     connect(command5, &QToolButton::clicked, this, [this] { close(); });
@@ -124,6 +134,7 @@ void Form1::buildViews() {
     tabStrip1_->addTab(QStringLiteral("Realtime"));
     tabStrip1_->addTab(QStringLiteral("Recall"));
     tabStrip1_->addTab(QStringLiteral("Phasor"));
+    tabStrip1_->addTab(QStringLiteral("Trend"));
     const int tabHeight = tabStrip1_->sizeHint().height();
     auto* client = new QFrame(this);
     client->setObjectName(QStringLiteral("TabStrip1Client"));
@@ -145,6 +156,13 @@ void Form1::buildViews() {
     phasor_ = new PhasorDiagram(core_.panel, this);
     phasor_->setObjectName(QStringLiteral("Phasor"));
     phasor_->setGeometry(frame1_->geometry());
+    // ... and so does the trend of the readings.
+    trendAlerts_ = std::make_unique<QueuedAlerts>(*this, saveAndPrint_->alerts());
+    trend_ = std::make_unique<TrendTab>(saveAndPrint_->services(), saveAndPrint_->openDialog(),
+                                        *trendAlerts_);
+    trendPage_ = new TrendPage(*trend_, this);
+    trendPage_->setGeometry(frame1_->geometry());
+    trend_->changed = [this] { trendPage_->refresh(); };
 
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("grid"));
@@ -167,9 +185,29 @@ void Form1::buildViews() {
 }
 
 void Form1::tabClicked(int index) {
-    // The phasor diagram is a picture of the live readings: polled, saved and printed as the
-    // real-time view is.
+    // The phasor diagram and the trend are pictures of the live readings: polled as the real-time
+    // view is. The phasor diagram is saved and printed as the real-time view too; the trend saves
+    // and prints its plot and readings.
     core_.showView(index == kRecallTab ? kFalse : kTrue);
+}
+
+bool Form1::trendShown() const {
+    return core_.form.realview == kTrue && tabStrip1_->currentIndex() == kTrendTab;
+}
+
+void Form1::saveClicked() {
+    if (trendShown())
+        trend_->saveClicked(trendPage_->plot()->render(trendPage_->plot()->size() * 2));
+    else
+        saveAndPrint_->save(core_, table_);
+}
+
+void Form1::printClicked() {
+    if (trendShown())
+        saveAndPrint_->printPicture(
+            [this] { return trendPage_->plot()->render(trendPage_->plot()->size() * 4); });
+    else
+        saveAndPrint_->print(core_, table_);
 }
 
 void Form1::helpClicked() {
@@ -193,9 +231,10 @@ void Form1::refresh() {
     command1_->setEnabled(form.ui.readEnabled);
     command2_->setEnabled(form.ui.saveEnabled);
     frame1_->showTexts(core_.panel);
-    const bool phasorShown = tabStrip1_->currentIndex() == kPhasorTab;
-    frame1_->setVisible(form.realview == kTrue && !phasorShown);
-    phasor_->setVisible(form.realview == kTrue && phasorShown);
+    const int tab = tabStrip1_->currentIndex();
+    frame1_->setVisible(form.realview == kTrue && tab != kPhasorTab && tab != kTrendTab);
+    phasor_->setVisible(form.realview == kTrue && tab == kPhasorTab);
+    trendPage_->setVisible(form.realview == kTrue && tab == kTrendTab);
     phasor_->update(); // the panel's texts may have changed
     grid_->setVisible(form.realview == kFalse);
     statusBar1_->showProgress(downloadProgress(form));

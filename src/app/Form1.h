@@ -18,13 +18,17 @@ class QToolButton;
 namespace pm {
 
 class PhasorDiagram;
+class QueuedAlerts;
+class TrendPage;
+class TrendTab;
 class RealtimePanel;
 class SerialPort;
 class StatusBar;
 
-// The one window: the buttons, the port and link captions, the real-time panel and the record
-// table on two tabs, and the status bar. It shows the state of the core and hands clicks to it;
-// the behaviour lives in the core and the record table.
+// The one window: the buttons, the port and link captions, the real-time panel, the record
+// table, the phasor diagram and the trend of the live readings on four tabs, and the status bar. It
+// shows the state of the core and hands clicks to it; the behaviour lives in the core and the
+// record table.
 class Form1 : public QWidget {
 public:
     // Builds the window and runs the start-up: clock, discovery on, empty table, real-time view.
@@ -38,11 +42,15 @@ public:
     MeterCore& core() { return core_; }
     RecordTable& table() { return table_; }
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
+    TrendTab& trend() { return *trend_; }
 
 private:
     void buildTopRow();
     void buildViews();
     void tabClicked(int index);
+    bool trendShown() const;
+    void saveClicked();
+    void printClicked();
     void helpClicked();
     // Brings every control up to date with the core.
     void refresh();
@@ -52,6 +60,8 @@ private:
     MeterCore core_;
     std::vector<std::unique_ptr<TimerDriver>> timerDrivers_; // gone before the timers they drive
     std::unique_ptr<SaveAndPrint> saveAndPrint_;             // CommonDialog1 and what it serves
+    std::unique_ptr<QueuedAlerts> trendAlerts_;
+    std::unique_ptr<TrendTab> trend_; // the readings over time, and their log
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
@@ -60,6 +70,7 @@ private:
     QTabBar* tabStrip1_ = nullptr;
     RealtimePanel* frame1_ = nullptr;
     PhasorDiagram* phasor_ = nullptr;
+    TrendPage* trendPage_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
 };

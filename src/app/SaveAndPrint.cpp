@@ -22,4 +22,8 @@ void SaveAndPrint::print(const MeterCore& core, const RecordTable& table) {
                alerts_);
 }
 
+void SaveAndPrint::printPicture(const std::function<QImage()>& draw) {
+    printPictureClick(draw, CommonDialog1, printer_, alerts_);
+}
+
 } // namespace pm

@@ -8,6 +8,9 @@
 #include "platform/XlsxWorkbookWriter.h"
 #include "records/Saving.h"
 
+#include <QImage>
+#include <functional>
+
 class QWidget;
 
 namespace pm {
@@ -26,9 +29,16 @@ public:
     void save(const MeterCore& core, const RecordTable& table);
     void print(const MeterCore& core, const RecordTable& table);
 
+    // "Print" on a view that is a picture, drawn once the printer is chosen.
+    void printPicture(const std::function<QImage()>& draw);
+
     // The folder saves start in (created when missing): the default one unless changed.
     void setSaveFolder(const QString& folder) { services_.folder = folder; }
     QtLinePrinter& printer() { return printer_; }
+    // For the views that save and open files of their own.
+    SaveServices& services() { return services_; }
+    OpenDialog& openDialog() { return CommonDialog1; }
+    Alerts& alerts() { return alerts_; }
 
 private:
     QtLinePrinter printer_;

@@ -1,9 +1,11 @@
 #include "app/AppIcon.h"
 #include "app/Form1.h"
+#include "app/TrendTab.h"
 #include "platform/FileSizeSignal.h"
 #include "platform/QtSerialPort.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -13,10 +15,24 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("phasemeter"));
     QApplication::setWindowIcon(pm::appIcon());
 
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER"));
+    parser.addHelpOption();
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Record every live reading into FILE (CSV) from the start, as "
+                       "\"Record...\" on the Trend tab does."),
+        QStringLiteral("FILE"));
+    parser.addOption(log);
+    parser.process(app);
+
     pm::QtSerialPort port;
     pm::Form1 form(port);
     form.startTimers();
     form.show();
+    // A log that cannot be opened is said in a message; the window runs on without it.
+    if (parser.isSet(log))
+        form.trend().startRecording(parser.value(log));
     // "Close" closes the one window; the port is released as the program ends.
     return QApplication::exec();
 }

@@ -58,6 +58,23 @@ SaveChoice QtCommonDialog::showSave(const SaveRequest& request) {
     return {{DialogResult::Chosen, {}}, files.first()};
 }
 
+SaveChoice QtCommonDialog::showOpen(const OpenRequest& request) {
+    QStringList names;
+    for (const FileType& t : parseFilter(request.filter))
+        names << nameFilter(t);
+    QFileDialog dialog(parent_, QString(), request.initDir);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(names);
+    if (dialog.exec() != QDialog::Accepted)
+        return {{DialogResult::Cancelled, {}}, {}};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return {{DialogResult::Failed, QStringLiteral("No file was chosen.")}, {}};
+    return {{DialogResult::Chosen, {}}, files.first()};
+}
+
 DialogOutcome QtCommonDialog::showPrinter() {
     QPrintDialog dialog(&printer_, parent_);
     // A print-out is always the whole view: no page range, no selection, no current page.

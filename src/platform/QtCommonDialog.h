@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/OpenDialog.h"
 #include "platform/PrintDialog.h"
 #include "platform/SaveDialog.h"
 
@@ -9,14 +10,16 @@ class QWidget;
 namespace pm {
 
 // The window's one common dialog (CommonDialog1): Qt's own save dialog, the same on every system
-// and never asking before replacing a file, and Qt's print dialog over the window's printer.
-// The file type chosen last and the printer chosen last carry over to the next use.
-class QtCommonDialog : public SaveDialog, public PrintDialog {
+// and never asking before replacing a file, its open dialog, and Qt's print dialog over the
+// window's printer. The file type chosen last and the printer chosen last carry over to the next
+// use.
+class QtCommonDialog : public SaveDialog, public OpenDialog, public PrintDialog {
 public:
     QtCommonDialog(QWidget* parent, QPrinter& printer);
 
     int filterIndex() const override { return filterIndex_; }
     SaveChoice showSave(const SaveRequest& request) override;
+    SaveChoice showOpen(const OpenRequest& request) override;
     DialogOutcome showPrinter() override;
 
 private:

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QImage>
 
 namespace pm {
 
@@ -55,15 +56,36 @@ bool QtLinePrinter::printLine(const QString& line) {
     return true;
 }
 
-bool QtLinePrinter::endDoc() {
-    topOffsetTwips_ = 0;
-    if (!painter_.isActive())
-        return error_.isEmpty();
-    if (!painter_.end()) {
-        error_ = QStringLiteral("The document could not be finished.");
+bool QtLinePrinter::printPicture(const QImage& picture) {
+    if (painter_.isActive()) {
+        error_ = QStringLiteral("A picture is printed on a document of its own.");
         return false;
     }
+    // The user's choice of orientation is for the text print-outs; it comes back at endDoc().
+    restoreOrientation_ = printer_.pageLayout().orientation();
+    printer_.setPageOrientation(QPageLayout::Landscape);
+    if (!startDocument())
+        return false;
+    const QSize page(printer_.width(), printer_.height());
+    const QSize fitted = picture.size().scaled(page, Qt::KeepAspectRatio);
+    const QRect target(QPoint((page.width() - fitted.width()) / 2, 0), fitted);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter_.drawImage(target, picture);
     return true;
+}
+
+bool QtLinePrinter::endDoc() {
+    topOffsetTwips_ = 0;
+    bool ended = error_.isEmpty();
+    if (painter_.isActive() && !painter_.end()) {
+        error_ = QStringLiteral("The document could not be finished.");
+        ended = false;
+    }
+    if (restoreOrientation_) {
+        printer_.setPageOrientation(*restoreOrientation_);
+        restoreOrientation_.reset();
+    }
+    return ended;
 }
 
 } // namespace pm

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPrinter>
+#include <optional>
 
 namespace pm {
 
@@ -19,6 +20,7 @@ public:
 
     void setTopOffset(int twips) override;
     bool printLine(const QString& line) override;
+    bool printPicture(const QImage& picture) override;
     bool endDoc() override;
     QString error() const override { return error_; }
 
@@ -31,6 +33,7 @@ private:
     int topOffsetTwips_ = 0;
     qreal y_ = 0; // top of the next line, device units from the printable area's top
     int linesOnPage_ = 0;
+    std::optional<QPageLayout::Orientation> restoreOrientation_; // after a landscape picture
     QString error_;
 };
 

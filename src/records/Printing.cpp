@@ -15,17 +15,20 @@ constexpr int kViewTopOffsetTwips = 500;
 void reportFailure(Alerts& alerts, const QString& why) {
     alerts.warn(QStringLiteral("Printing Error!"), QStringLiteral("Print Error.\r\n") + why);
 }
+
+// The dialog; false after a cancel or a reported failure.
+bool printerChosen(PrintDialog& dialog, Alerts& alerts) {
+    const DialogOutcome outcome = dialog.showPrinter();
+    if (outcome.result == DialogResult::Failed)
+        reportFailure(alerts, outcome.description);
+    return outcome.result == DialogResult::Chosen;
+}
 } // namespace
 
 void printClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
                 PrintDialog& dialog, LinePrinter& printer, Alerts& alerts) {
-    const DialogOutcome outcome = dialog.showPrinter();
-    if (outcome.result == DialogResult::Cancelled)
+    if (!printerChosen(dialog, alerts))
         return;
-    if (outcome.result == DialogResult::Failed) {
-        reportFailure(alerts, outcome.description);
-        return;
-    }
     // The texts as they are now that the dialog has closed.
     QStringList lines;
     if (realview == -1) {
@@ -41,6 +44,15 @@ void printClick(int realview, int reccount, const ReadingTexts& panel, const Rec
             break;
         }
     }
+    if (!printer.endDoc() || !printed)
+        reportFailure(alerts, printer.error());
+}
+
+void printPictureClick(const std::function<QImage()>& draw, PrintDialog& dialog,
+                       LinePrinter& printer, Alerts& alerts) {
+    if (!printerChosen(dialog, alerts))
+        return;
+    const bool printed = printer.printPicture(draw());
     if (!printer.endDoc() || !printed)
         reportFailure(alerts, printer.error());
 }

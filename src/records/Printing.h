@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QImage>
+#include <functional>
+
 namespace pm {
 
 class Alerts;
@@ -12,5 +15,10 @@ class RecordTable;
 // lines of text, one document. A cancel is silent; a failing dialog or printer beeps and says why.
 void printClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
                 PrintDialog& dialog, LinePrinter& printer, Alerts& alerts);
+
+// "Print" on a view that is a picture: after the printer dialog, the picture `draw` makes then,
+// on one landscape page. Cancel and failures as above.
+void printPictureClick(const std::function<QImage()>& draw, PrintDialog& dialog,
+                       LinePrinter& printer, Alerts& alerts);
 
 } // namespace pm

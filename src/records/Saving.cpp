@@ -1,6 +1,7 @@
 #include "records/Saving.h"
 
 #include "platform/Alerts.h"
+#include "platform/FileFilter.h"
 #include "platform/FileStore.h"
 #include "platform/SaveDialog.h"
 #include "platform/WindowSnapshot.h"
@@ -11,38 +12,46 @@
 #include "records/ViewReport.h"
 
 #include <QDir>
+#include <algorithm>
 
 namespace pm {
 
-namespace {
-void reportFailure(SaveServices& s, const QString& why) {
+QString defaultFileName(const QDate& day) {
+    return QStringLiteral("Zandrel") + day.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+void reportSaveFailure(SaveServices& s, const QString& why) {
     s.alerts.warn(QStringLiteral("Saving Error!"), QStringLiteral("Save Error.\r\n") + why);
 }
 
-// The dialog's start: the default folder, created when no file or folder of that name exists.
-// When it cannot be created the user hears why and still gets the dialog to save elsewhere.
-SaveRequest requestFor(SaveServices& s, const QString& filter, const QString& firstExt,
-                       const QString& secondExt) {
+// When the default folder cannot be created the user hears why and still gets the dialog to save
+// elsewhere.
+SaveRequest saveRequest(SaveServices& s, const QString& filter) {
     SaveRequest request;
     request.fileName = defaultFileName(s.today());
     request.filter = filter;
-    request.defaultExt = s.dialog.filterIndex() <= 1 ? firstExt : secondExt;
+    const QList<FileType> types = parseFilter(filter);
+    if (!types.isEmpty()) {
+        const int k = std::clamp(s.dialog.filterIndex(), 1, int(types.size()));
+        const QString suffix = patternSuffix(types[k - 1].pattern);
+        if (!suffix.isEmpty())
+            request.defaultExt = QLatin1Char('.') + suffix;
+    }
     request.initDir = s.folder;
     QString why;
     if (!s.files.exists(s.folder) && !s.files.makeFolder(s.folder, &why)) {
-        reportFailure(s, why);
+        reportSaveFailure(s, why);
         request.initDir.clear();
     }
     return request;
 }
 
-// Shows the dialog; the path chosen, or empty after a cancel or a reported failure.
-QString choosePath(SaveServices& s, const SaveRequest& request) {
+QString chooseSavePath(SaveServices& s, const SaveRequest& request) {
     const SaveChoice choice = s.dialog.showSave(request);
     if (choice.outcome.result == DialogResult::Cancelled)
         return {};
     if (choice.outcome.result == DialogResult::Failed) {
-        reportFailure(s, choice.outcome.description);
+        reportSaveFailure(s, choice.outcome.description);
         return {};
     }
     return choice.fileName;
@@ -51,12 +60,7 @@ QString choosePath(SaveServices& s, const SaveRequest& request) {
 void writeOrReport(SaveServices& s, const QString& path, const QByteArray& bytes) {
     QString why;
     if (!s.files.write(path, bytes, &why))
-        reportFailure(s, why);
-}
-} // namespace
-
-QString defaultFileName(const QDate& day) {
-    return QStringLiteral("Zandrel") + day.toString(QStringLiteral("yyyy-MM-dd"));
+        reportSaveFailure(s, why);
 }
 
 void saveClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
@@ -68,19 +72,18 @@ void saveClick(int realview, int reccount, const ReadingTexts& panel, const Reco
 }
 
 void saveview(const ReadingTexts& panel, SaveServices& s) {
-    const SaveRequest request =
-        requestFor(s, kViewFilter, QStringLiteral(".jpg"), QStringLiteral(".txt"));
+    const SaveRequest request = saveRequest(s, kViewFilter);
     // The window as the user saw it when pressing "Save", before the dialog covers it; taken every
     // time, as the type is only known once the dialog has closed.
     s.snapshot.take();
-    const QString path = choosePath(s, request);
+    const QString path = chooseSavePath(s, request);
     if (path.isEmpty())
         return;
     if (s.dialog.filterIndex() <= 1) {
         QByteArray picture;
         QString why;
         if (!s.snapshot.jpeg(&picture, &why)) {
-            reportFailure(s, why);
+            reportSaveFailure(s, why);
             return;
         }
         writeOrReport(s, path, picture);
@@ -91,9 +94,8 @@ void saveview(const ReadingTexts& panel, SaveServices& s) {
 }
 
 void savedata(const RecordTable& table, int reccount, SaveServices& s) {
-    const SaveRequest request =
-        requestFor(s, kTableFilter, QStringLiteral(".txt"), QStringLiteral(".xls"));
-    const QString path = choosePath(s, request);
+    const SaveRequest request = saveRequest(s, kTableFilter);
+    const QString path = chooseSavePath(s, request);
     if (path.isEmpty())
         return;
     if (s.dialog.filterIndex() <= 1) {
@@ -103,7 +105,7 @@ void savedata(const RecordTable& table, int reccount, SaveServices& s) {
     }
     QString why;
     if (!toexcel(table, path, s.workbook, s.files, &why))
-        reportFailure(s, why);
+        reportSaveFailure(s, why);
 }
 
 } // namespace pm

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/SaveDialog.h"
+
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <functional>
@@ -42,5 +45,15 @@ void saveview(const ReadingTexts& panel, SaveServices& services);
 
 // The record table as a text file of record blocks or as a workbook.
 void savedata(const RecordTable& table, int reccount, SaveServices& services);
+
+// The steps every save shares, for the views that save things of their own. The dialog's start: the
+// default name and folder (created when missing), and the extension of the type the dialog
+// remembers among those `filter` offers.
+SaveRequest saveRequest(SaveServices& services, const QString& filter);
+// Shows the dialog; the path chosen, or empty after a cancel or a reported failure.
+QString chooseSavePath(SaveServices& services, const SaveRequest& request);
+// Writes the file whole, or tells the user why it could not be written.
+void writeOrReport(SaveServices& services, const QString& path, const QByteArray& bytes);
+void reportSaveFailure(SaveServices& services, const QString& why);
 
 } // namespace pm

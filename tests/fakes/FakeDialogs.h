@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/OpenDialog.h"
 #include "platform/PrintDialog.h"
 #include "platform/SaveDialog.h"
 
 #include <QDir>
 #include <QList>
+#include <QStringList>
 #include <functional>
 
 // A save dialog answered by the test. Like the real one it remembers the chosen type between
@@ -69,5 +71,20 @@ public:
         if (answer.result == pm::DialogResult::Chosen && onChosen)
             onChosen();
         return answer;
+    }
+};
+
+// An open dialog answered by the test: each answer is a path chosen (empty: cancelled).
+class FakeOpenDialog : public pm::OpenDialog {
+public:
+    QStringList answers;
+    QList<pm::OpenRequest> requests;
+
+    pm::SaveChoice showOpen(const pm::OpenRequest& request) override {
+        requests << request;
+        const QString path = answers.isEmpty() ? QString() : answers.takeFirst();
+        if (path.isEmpty())
+            return {{pm::DialogResult::Cancelled, {}}, {}};
+        return {{pm::DialogResult::Chosen, {}}, path};
     }
 };

@@ -5,6 +5,7 @@
 #include "platform/WindowSnapshot.h"
 #include "platform/WorkbookWriter.h"
 
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -65,10 +66,11 @@ public:
     }
 };
 
-// A printer that keeps its lines; it can refuse to start.
+// A printer that keeps its lines and pictures; it can refuse to start.
 class FakeLinePrinter : public pm::LinePrinter {
 public:
     QStringList lines;
+    QList<QImage> pictures;
     int topOffset = 0;
     int documents = 0;
     bool refuse = false;
@@ -78,6 +80,12 @@ public:
         if (refuse)
             return false;
         lines << line;
+        return true;
+    }
+    bool printPicture(const QImage& picture) override {
+        if (refuse)
+            return false;
+        pictures << picture;
         return true;
     }
     bool endDoc() override {
