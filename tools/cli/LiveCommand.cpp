@@ -7,7 +7,6 @@
 #include "trend/TrendRecorder.h"
 
 #include <QCoreApplication>
-#include <csignal>
 
 namespace pm::cli {
 
@@ -83,10 +82,6 @@ int runLive(const QStringList& arguments) {
     // The tool keeps no history; the recorder only writes the log.
     TrendRecorder recorder(1);
     if (!o.output.isEmpty()) {
-#ifdef SIGXFSZ
-        // Past a file-size limit a write then fails with a reason instead of killing the tool.
-        std::signal(SIGXFSZ, SIG_IGN);
-#endif
         QString error;
         if (!recorder.startRecording(o.output, &error)) {
             printError(error);
