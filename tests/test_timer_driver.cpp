@@ -46,6 +46,15 @@ TEST(TimerDriver, EnablingARunningTimerDoesNotRestartIt) {
     EXPECT_FALSE(driver.qtimer().isActive());
     timer.setEnabled(true);
     EXPECT_TRUE(driver.qtimer().isActive());
+
+    // Restarted, it waits a whole interval again; restarting a timer that is off leaves it off.
+    ASSERT_TRUE(waitUntil([&] { return driver.qtimer().remainingTime() < 950; }));
+    timer.restart();
+    EXPECT_GE(driver.qtimer().remainingTime(), 950);
+    timer.setEnabled(false);
+    timer.restart();
+    EXPECT_FALSE(timer.enabled());
+    EXPECT_FALSE(driver.qtimer().isActive());
 }
 
 TEST(TimerDriver, ReleasesTheTimerWhenDestroyed) {

@@ -3,6 +3,7 @@
 #include "app/RecordTableModel.h"
 #include "app/SaveAndPrint.h"
 #include "link/TimerDriver.h"
+#include "platform/QtAlerts.h"
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
 
@@ -38,12 +39,16 @@ public:
     MeterCore& core() { return core_; }
     RecordTable& table() { return table_; }
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
+    // Where the message about records that did not arrive goes (a message box unless changed).
+    void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
 private:
     void buildTopRow();
     void buildViews();
     void tabClicked(int index);
     void helpClicked();
+    // Names the records a download left out, in the status bar and in a message.
+    void downloadEnded();
     // Brings every control up to date with the core.
     void refresh();
 
@@ -52,6 +57,8 @@ private:
     MeterCore core_;
     std::vector<std::unique_ptr<TimerDriver>> timerDrivers_; // gone before the timers they drive
     std::unique_ptr<SaveAndPrint> saveAndPrint_;             // CommonDialog1 and what it serves
+    QtAlerts messageBox_{this};
+    Alerts* alerts_ = &messageBox_;
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"

@@ -128,6 +128,9 @@ SimOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("Drop, garble and shorten only the replies to these requests: a comma-"
                         "separated list of link, count, live, records (default all)."),
          QStringLiteral("list")},
+        {QStringLiteral("wire"),
+         QStringLiteral("Hold every reply back for its time on the line at 9600 baud, 10 bits a "
+                        "byte, as a real meter's cable does.")},
         {QStringLiteral("verbose"),
          QStringLiteral("Log every request and what was sent back on standard error.")},
     });
@@ -154,6 +157,7 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         SimConfig& c = out.config;
         c.link = p.value(QStringLiteral("link"));
         c.verbose = p.isSet(QStringLiteral("verbose"));
+        c.wire = p.isSet(QStringLiteral("wire"));
         if (p.isSet(QStringLiteral("live"))) {
             c.live = parseHexBlock(p.value(QStringLiteral("live")));
             if (!c.live)

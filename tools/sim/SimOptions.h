@@ -18,6 +18,7 @@ struct SimConfig {
     quint32 seed = 1;
     FaultSettings faults;
     bool verbose = false;
+    bool wire = false; // replies take their time on a 9600 baud line
 };
 
 struct SimOptions {
