@@ -109,6 +109,9 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("record-file"),
          QStringLiteral("Hold the records of <file>: one 22-byte block in hex per line."),
          QStringLiteral("file")},
+        {QStringLiteral("count"),
+         QStringLiteral("Report <n> stored records, 0 to 32767, whatever it holds."),
+         QStringLiteral("n")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed of the readings, records and faults (default 1)."),
          QStringLiteral("n")},
@@ -168,6 +171,8 @@ SimOptions parseSimOptions(const QStringList& arguments) {
             throw Problem{QStringLiteral("Give either --records or --record-file, not both.")};
         if (p.isSet(QStringLiteral("records")))
             c.records = int(integer(p, QStringLiteral("records"), 0, kMaxRecords));
+        if (p.isSet(QStringLiteral("count")))
+            c.count = int(integer(p, QStringLiteral("count"), 0, 32767));
         if (p.isSet(QStringLiteral("seed")))
             c.seed = quint32(integer(p, QStringLiteral("seed"), 0, 0xFFFFFFFFLL));
         if (p.isSet(QStringLiteral("silent-after"))) {

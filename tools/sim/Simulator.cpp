@@ -37,6 +37,8 @@ Simulator::Simulator(const SimConfig& config, PtyEndpoint& pty, QObject* parent)
         instrument_.setRecords(*config.file);
     else
         instrument_.generateRecords(config.records);
+    if (config.count)
+        instrument_.setReportedCount(*config.count);
     reader_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Read, this);
     writer_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Write, this);
     writer_->setEnabled(false);
