@@ -17,8 +17,8 @@ inline void downloadRecords(pm::RecordTable& table, int count) {
 }
 
 // A real meter's reply takes milliseconds on the wire at 9600 baud; on a pseudo-terminal the
-// simulator would answer within microseconds. The delay keeps it to what a meter can do.
-inline const QStringList kWireTime{"--delay", "5"};
+// simulator would answer within microseconds. --wire keeps it to what the line allows.
+inline const QStringList kWireTime{"--wire"};
 
 // A meter holding `n` records that cycle through the shared vectors, as a record file for the
 // simulator, and the table a download of them makes.

@@ -2,6 +2,7 @@
 
 #include "Printers.h"
 #include "app/Form1.h"
+#include "fakes/FakeOutputs.h"
 #include "fakes/FakeSerialPort.h"
 #include "link/Commands.h"
 
@@ -19,7 +20,9 @@ struct WindowFixture : ::testing::Test {
     FakeSerialPort port;
     pm::Form1 form{port};
     pm::FormState& state = form.core().form;
+    FakeAlerts alerts; // messages the window shows
 
+    WindowFixture() { form.setAlerts(alerts); }
     void SetUp() override { form.show(); }
 
     template <typename W = QWidget> W* child(const QString& name) const {

@@ -1,5 +1,6 @@
 #include "Files.h"
 #include "Printers.h"
+#include "RecordFixtures.h"
 #include "TestVectors.h"
 #include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
@@ -10,9 +11,12 @@
 #include "trend/TrendCsv.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,7 +25,8 @@ namespace {
 // link timers on QTimers.
 struct Program {
     pm::QtSerialPort port;
-    pm::MeterCore core{port};
+    pm::RecordTable table;
+    pm::MeterCore core{port, &table};
     std::vector<std::unique_ptr<pm::TimerDriver>> drivers;
     int liveReplies = 0;
     std::function<void()> onLive;
@@ -109,6 +114,41 @@ TEST(EndToEnd, SurvivesGarbledAndShortRepliesAndShowsTheNextGoodReading) {
         << sim.log().toStdString();
     EXPECT_EQ(sim.process().state(), QProcess::Running);
     EXPECT_GE(program.liveReplies, 2);
+}
+
+TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
+    const StoredRecords meter(30);
+    ASSERT_EQ(meter.count, 30);
+    SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.2", "--faults-on", "records",
+                                                    "--seed", "4", "--verbose"});
+    ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
+    const PortList ports({sim.device()});
+    Program program;
+    program.core.form.download.pacing = pm::Pacing::Reply;
+    // "Read" right after a live reply, when no poll is on its way: a poll's reply coming after
+    // the count request would be taken for the count.
+    bool asked = false;
+    program.onLive = [&] {
+        if (std::exchange(asked, true))
+            return;
+        QTimer::singleShot(0, [&program] {
+            program.core.showView(pm::kFalse);
+            program.core.read();
+        });
+    };
+    program.core.start();
+    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 20000))
+        << sim.log().toStdString();
+
+    const pm::DownloadState& d = program.core.form.download;
+    EXPECT_TRUE(d.missing.isEmpty()) << pm::missingRecordsSentence(d.missing).toStdString();
+    EXPECT_GT(d.pass, 0) << "some records were asked for again";
+    ASSERT_EQ(program.table.rows(), meter.table.rows());
+    for (int r = 0; r < meter.table.rows(); ++r)
+        for (int c = 0; c < meter.table.cols(); ++c)
+            ASSERT_EQ(program.table.text(r, c), meter.table.text(r, c)) << r << "," << c;
+    const QString log = sim.log();
+    EXPECT_TRUE(log.contains(QRegularExpression("record [0-9]+: dropped"))) << log.toStdString();
 }
 
 TEST(EndToEndCli, DecodePrintsTheReportOfTheSharedVectors) {

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -36,12 +37,17 @@ QStringList readingRows(const QByteArray& out) {
     return rows;
 }
 
-// The record numbers a failed download names as missing ("... records 3, 7 did not arrive.").
+// The record numbers a failed download names as missing ("Records 3, 7 and 12 to 40 did not
+// arrive.").
 QList<int> namedAsMissing(const QString& err) {
-    const QRegularExpression sentence(QStringLiteral("records? ([0-9, ]+) did not arrive"));
+    const QRegularExpression sentence(QStringLiteral("Records? ([0-9, toand]+) did not arrive"));
     QList<int> numbers;
-    for (const QString& n : sentence.match(err).captured(1).split(',', Qt::SkipEmptyParts))
-        numbers << n.trimmed().toInt();
+    const QString list = sentence.match(err).captured(1).replace(QStringLiteral(" and "), ", ");
+    for (const QString& item : list.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+        const QStringList ends = item.split(QStringLiteral(" to "));
+        for (int k = ends.first().toInt(); k <= ends.last().toInt(); ++k)
+            numbers << k;
+    }
     return numbers;
 }
 
@@ -82,26 +88,37 @@ TEST(FaultMatrixCli, LiveReadsThroughDroppedLateGarbledAndShortReplies) {
     EXPECT_TRUE(log.contains("live: garbage") && log.contains("live: short")) << log.toStdString();
 }
 
-TEST(FaultMatrixCli, RecordsThatDoNotArriveAreNamedAndTheRestWritten) {
+TEST(FaultMatrixCli, RecordsLostOnEveryRequestAreNamedAndTheRestWritten) {
     const StoredRecords meter(40);
     QTemporaryDir out;
     const QString csv = out.filePath("records.csv");
-    SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.1", "--short", "0.1",
+    SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.3", "--short", "0.3",
                                                     "--faults-on", "records", "--seed", "11",
                                                     "--verbose"});
     ASSERT_TRUE(sim.ok());
-    const CliRun run = runCli({"records", "--port", sim.device(), "--output", csv}, 30000);
+    const CliRun run = runCli({"records", "--port", sim.device(), "--output", csv}, 40000);
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     const QList<int> missing = namedAsMissing(run.err);
     ASSERT_FALSE(missing.isEmpty()) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QStringLiteral("Wrote %1 of 40 records").arg(40 - missing.size())))
         << run.err.toStdString();
-    // Exactly the records the meter failed to send whole are named.
-    const QRegularExpression struck(QStringLiteral("record ([0-9]+): (dropped|short)"));
-    QList<int> struckRecords;
-    for (const auto& m : struck.globalMatch(sim.log()))
-        struckRecords << m.captured(1).toInt();
-    EXPECT_EQ(missing, struckRecords);
+    // A record is asked for again until it comes, twice at most: exactly those the meter never
+    // sent whole are named, and some came only when asked again.
+    const QRegularExpression request(QStringLiteral("record ([0-9]+): (sent|dropped|short)"));
+    QMap<int, QStringList> outcomes;
+    for (const auto& m : request.globalMatch(sim.log()))
+        outcomes[m.captured(1).toInt()] << m.captured(2);
+    QList<int> neverSent;
+    int cameWhenAskedAgain = 0;
+    for (auto [k, tries] : outcomes.asKeyValueRange()) {
+        EXPECT_LE(tries.size(), 3) << "record " << k;
+        if (!tries.contains("sent"))
+            neverSent << k;
+        else if (tries.first() != "sent")
+            ++cameWhenAskedAgain;
+    }
+    EXPECT_EQ(missing, neverSent);
+    EXPECT_GT(cameWhenAskedAgain, 0);
 
     // Every record that came is in its row, as a clean download has it.
     const QStringList expected = pm::recordCsvLines(meter.table, 40);
@@ -127,31 +144,31 @@ TEST(FaultMatrixCli, LateRecordRepliesWithinTheirTickAllArrive) {
     EXPECT_EQ(readFile(txt), pm::textFileBytes(pm::tableTextLines(meter.table, 12)));
 }
 
-TEST(FaultMatrixCli, MeterGoneMidDownloadFailsAndWritesNothing) {
+TEST(FaultMatrixCli, MeterGoneMidDownloadWritesWhatArrivedAndFails) {
     QTemporaryDir out;
     const QString file = out.filePath("records.txt");
-    SimProcess sim({"--records", "200", "--delay", "5"});
+    SimProcess sim({"--records", "200", "--wire", "--verbose"});
     ASSERT_TRUE(sim.ok());
     QProcess cli;
     cli.start(cliProgram(), {"records", "--port", sim.device(), "--output", file});
-    QString err;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            err += QString::fromLocal8Bit(cli.readAllStandardError());
-            return err.contains("The meter holds 200 records.");
-        },
-        10000))
-        << err.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return sim.log().contains("record 3:"); }, 15000))
+        << sim.log().toStdString();
 
     // The cable is pulled: the far end of the line disappears.
     sim.process().kill();
     sim.process().waitForFinished(3000);
     ASSERT_TRUE(waitUntil([&] { return cli.state() == QProcess::NotRunning; }, 15000));
-    err += QString::fromLocal8Bit(cli.readAllStandardError());
+    const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
     EXPECT_EQ(cli.exitCode(), 1);
     EXPECT_TRUE(err.contains("Lost the link to the meter")) << err.toStdString();
-    EXPECT_TRUE(err.contains("Nothing was written.")) << err.toStdString();
-    EXPECT_FALSE(QFile::exists(file));
+    const QRegularExpressionMatch wrote =
+        QRegularExpression(QStringLiteral("Wrote ([0-9]+) of 200 records")).match(err);
+    ASSERT_TRUE(wrote.hasMatch()) << err.toStdString();
+    const int arrived = wrote.captured(1).toInt();
+    EXPECT_GE(arrived, 2) << "the records sent before the third was asked for";
+    EXPECT_TRUE(err.contains(QStringLiteral("Records %1 to 200 did not arrive.").arg(arrived + 1)))
+        << err.toStdString();
+    EXPECT_EQ(QString::fromLatin1(readFile(file)).count("NO."), arrived);
 }
 
 TEST(FaultMatrixCli, ReadOnlyOrFullLocationIsReportedAndTheOldFileKept) {

@@ -46,6 +46,11 @@ TEST(TimerDriver, EnablingARunningTimerDoesNotRestartIt) {
     EXPECT_FALSE(driver.qtimer().isActive());
     timer.setEnabled(true);
     EXPECT_TRUE(driver.qtimer().isActive());
+
+    // Restarted, it waits a whole interval again.
+    ASSERT_TRUE(waitUntil([&] { return driver.qtimer().remainingTime() < 950; }));
+    timer.restart();
+    EXPECT_GE(driver.qtimer().remainingTime(), 950);
 }
 
 TEST(TimerDriver, ReleasesTheTimerWhenDestroyed) {

@@ -67,6 +67,7 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
         if (kind == ReplyKind::Live)
             trend_->liveReading(core_.panel);
     };
+    core_.downloadEnded = [this] { downloadEnded(); };
     core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
 
     // Start-up. The form state is already in its start values (real-time view, not linked, COM1
@@ -223,6 +224,20 @@ void Form1::helpClicked() {
     box->show();
 }
 
+void Form1::downloadEnded() {
+    const DownloadState& download = core_.form.download;
+    if (download.missing.isEmpty())
+        return;
+    refresh(); // "Read" and "Save" are back while the message is read
+    const QString sentence = missingRecordsSentence(download.missing);
+    statusBar1_->showNote(sentence);
+    alerts_->warn(
+        QStringLiteral("Reading Error!"),
+        QStringLiteral("Read Error.\r\n") +
+            (download.linkLost ? QStringLiteral("The meter stopped answering.\r\n") : QString()) +
+            sentence);
+}
+
 void Form1::refresh() {
     const FormState& form = core_.form;
     label1_->setText(form.ui.label1);
@@ -237,7 +252,10 @@ void Form1::refresh() {
     trendPage_->setVisible(form.realview == kTrue && tab == kTrendTab);
     phasor_->update(); // the panel's texts may have changed
     grid_->setVisible(form.realview == kFalse);
-    statusBar1_->showProgress(downloadProgress(form));
+    const DownloadProgress progress = downloadProgress(form);
+    statusBar1_->showProgress(progress);
+    if (progress.running)
+        statusBar1_->showNote({}); // what the last download left out no longer holds
 }
 
 } // namespace pm

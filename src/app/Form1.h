@@ -3,6 +3,7 @@
 #include "app/RecordTableModel.h"
 #include "app/SaveAndPrint.h"
 #include "link/TimerDriver.h"
+#include "platform/QtAlerts.h"
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
 
@@ -43,6 +44,8 @@ public:
     RecordTable& table() { return table_; }
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
     TrendTab& trend() { return *trend_; }
+    // Where the message about records that did not arrive goes (a message box unless changed).
+    void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
 private:
     void buildTopRow();
@@ -52,6 +55,8 @@ private:
     void saveClicked();
     void printClicked();
     void helpClicked();
+    // Names the records a download left out, in the status bar and in a message.
+    void downloadEnded();
     // Brings every control up to date with the core.
     void refresh();
 
@@ -62,6 +67,8 @@ private:
     std::unique_ptr<SaveAndPrint> saveAndPrint_;             // CommonDialog1 and what it serves
     std::unique_ptr<QueuedAlerts> trendAlerts_;
     std::unique_ptr<TrendTab> trend_; // the readings over time, and their log
+    QtAlerts messageBox_{this};
+    Alerts* alerts_ = &messageBox_;
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"

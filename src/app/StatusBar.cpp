@@ -49,10 +49,14 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     panels_[1]->setObjectName(QStringLiteral("StatusBar1.Panel2.Text"));
     panels_[1]->setFont(songFont(9.75, true));
     layout->addWidget(panels_[1], 1);
+    note_ = new QLabel(middle);
+    note_->setObjectName(QStringLiteral("DownloadNote"));
+    note_->setFont(songFont(9.75, true));
+    note_->hide();
+    layout->addWidget(note_);
     progress_ = new QProgressBar(middle);
     progress_->setObjectName(QStringLiteral("DownloadProgress"));
-    progress_->setFixedWidth(180);
-    progress_->setFormat(QStringLiteral("%v / %m"));
+    progress_->setFixedWidth(200);
     progress_->setTextVisible(true);
     progress_->hide();
     layout->addWidget(progress_);
@@ -77,9 +81,17 @@ void StatusBar::showProgress(const DownloadProgress& progress) {
         return;
     }
     // While the count is awaited the length of the download is not known yet: a busy bar.
+    progress_->setFormat(progress.pass == 0 ? QStringLiteral("%v / %m")
+                                            : QStringLiteral("Asking again: %v of %m"));
     progress_->setRange(0, progress.total);
     progress_->setValue(progress.sent);
     progress_->show();
+}
+
+void StatusBar::showNote(const QString& text) {
+    note_->setText(text);
+    note_->setToolTip(text); // a long list may not fit the bar
+    note_->setVisible(!text.isEmpty());
 }
 
 QLabel* StatusBar::panel(int index) const {

@@ -28,12 +28,15 @@ public:
     // The Timer1 tick.
     void showClock(const QDateTime& now = QDateTime::currentDateTime());
     void showProgress(const DownloadProgress& progress);
+    // What the last download left out, beside the name; empty to show nothing.
+    void showNote(const QString& text);
 
     QLabel* panel(int index) const; // 1 to 3
 
 private:
     QLabel* panels_[3] = {};
     QProgressBar* progress_ = nullptr;
+    QLabel* note_ = nullptr;
 };
 
 } // namespace pm

@@ -3,9 +3,11 @@
 #include "app/TrendTab.h"
 #include "platform/FileSizeSignal.h"
 #include "platform/QtSerialPort.h"
+#include "protocol/Download.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -23,11 +25,23 @@ int main(int argc, char** argv) {
         QStringLiteral("Record every live reading into FILE (CSV) from the start, as "
                        "\"Record...\" on the Trend tab does."),
         QStringLiteral("FILE"));
-    parser.addOption(log);
+    const QCommandLineOption pacing(
+        QStringLiteral("pacing"),
+        QStringLiteral("How \"Read\" asks for the records: fixed, one every 100 ms (the default), "
+                       "or reply, the next as soon as a reply is in."),
+        QStringLiteral("fixed|reply"), QStringLiteral("fixed"));
+    parser.addOptions({log, pacing});
     parser.process(app);
+    const auto recordPacing = pm::pacingFromName(parser.value(pacing));
+    if (!recordPacing) {
+        std::fprintf(stderr, "phasemeter: --pacing is fixed or reply, not \"%s\".\n",
+                     qPrintable(parser.value(pacing)));
+        return 2;
+    }
 
     pm::QtSerialPort port;
     pm::Form1 form(port);
+    form.core().form.download.pacing = *recordPacing;
     form.startTimers();
     form.show();
     // A log that cannot be opened is said in a message; the window runs on without it.

@@ -37,10 +37,9 @@ void comopen(FormState& form, SerialPort& port, int portNumber) {
 void findcomTick(FormState& form, SerialPort& port) {
     if (form.linked != kFalse) {
         form.Findcom.setEnabled(false);
-        form.awaitingCount = false; // a count reply lost with the link will not come any more
-        // Record requests still going out: a poll would take their replies, and a second "Read"
-        // would restart them. The end of the download turns polling and the buttons back on.
-        if (form.Readdat.enabled())
+        // A "Read" made between the handshake and this tick: a poll would take the reply to its
+        // count or record requests. The end of the download turns polling and the buttons on.
+        if (form.awaitingCount || form.Readdat.enabled())
             return;
         form.comunication.setEnabled(true);
         form.ui.readEnabled = true;

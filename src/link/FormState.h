@@ -3,6 +3,7 @@
 #include "link/Timer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace pm {
@@ -20,6 +21,26 @@ struct LinkCaptions {
     bool saveEnabled = true;                       // Command2, "Save"
 };
 
+// How a record download paces its requests: one per Readdat tick (the meter's documented rate),
+// or the next as soon as the reply to the last one is in, with the tick as the fallback.
+enum class Pacing { Fixed, Reply };
+
+// A record download beyond recindex: after the paced pass, records whose block holds no reading
+// are asked for again.
+struct DownloadState {
+    Pacing pacing = Pacing::Fixed;
+    int pass = 0;           // 0 the paced pass over every record; 1, 2 asking again
+    QList<int> again;       // the records the current extra pass asks for
+    int againSent = 0;      // how many of them have been asked for
+    int asked = 0;          // the record the last request asked for
+    bool refilling = false; // a reply fills its block without cutting the table back; kept after
+                            // the end, for a reply that comes late
+    bool counted = false;   // the count of this download came
+    // How the last download ended: the records that did not arrive, and whether the link was lost.
+    QList<int> missing;
+    bool linkLost = false;
+};
+
 // The form-level state shared by the handlers of the window, the command-line tool and the tests.
 struct FormState {
     int portno = 1;       // next port to try, 1 to 16
@@ -31,6 +52,7 @@ struct FormState {
     int recindex = 0;     // next record to request; 0 outside a download
     bool awaitingCount = false; // "Read" asked for the count and no count reply has come yet
     QByteArray inbuf;           // bytes of the last receive event
+    DownloadState download;
 
     LinkCaptions ui;
 

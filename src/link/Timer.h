@@ -20,6 +20,14 @@ public:
             onEnabledChanged(on);
     }
 
+    // A running timer starts its interval again from now: its next tick is a whole interval away.
+    void restart() {
+        if (!enabled_ || !onEnabledChanged)
+            return;
+        onEnabledChanged(false);
+        onEnabledChanged(true);
+    }
+
     // Runs the handler if the timer is on, as a real tick would.
     void tick() {
         if (enabled_ && onTick)

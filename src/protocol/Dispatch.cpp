@@ -41,7 +41,7 @@ ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel, RecordSink* ta
         return ReplyKind::Ignored; // the keep-alive of the recall view
     }
     if (table)
-        recordin(form.lastcmd, form.inbuf, *table);
+        recordin(form.lastcmd, form.inbuf, *table, form.download.refilling);
     return ReplyKind::Record;
 }
 

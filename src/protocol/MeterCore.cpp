@@ -13,7 +13,11 @@ MeterCore::MeterCore(SerialPort& port, RecordSink* table) : port_(port), table_(
         afterHandler();
     };
     form.COMtimout.onTick = [this] {
+        const bool wasLinked = form.linked == kTrue;
         comtimoutTick(form);
+        // No more requests to a meter that has stopped answering.
+        if (wasLinked && form.linked != kTrue)
+            downloadLinkLost(form, table_);
         afterHandler();
     };
     form.comunication.onTick = [this] {
@@ -21,7 +25,7 @@ MeterCore::MeterCore(SerialPort& port, RecordSink* table) : port_(port), table_(
         afterHandler();
     };
     form.Readdat.onTick = [this] {
-        readdatTick(form, port_);
+        readdatTick(form, port_, table_);
         afterHandler();
     };
 }
@@ -53,12 +57,19 @@ void MeterCore::showView(int realview) {
 
 void MeterCore::onReceive() {
     const ReplyKind kind = oncomm(form, port_, panel, table_);
+    if (kind == ReplyKind::Count || kind == ReplyKind::Record)
+        replyPacingStep(form, port_, table_);
     if (replied)
         replied(kind);
     afterHandler();
 }
 
 void MeterCore::afterHandler() {
+    // Noted before the callback: a message box it shows lets other handlers run meanwhile.
+    const bool ended = downloading_ && !downloadRunning(form);
+    downloading_ = downloadRunning(form);
+    if (ended && downloadEnded)
+        downloadEnded();
     if (changed)
         changed();
 }

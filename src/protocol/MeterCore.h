@@ -35,6 +35,8 @@ public:
     std::function<void()> changed;
     // Called after each receive event with what it carried.
     std::function<void(ReplyKind)> replied;
+    // Called once when a download has ended, before `changed`; form.download says how it ended.
+    std::function<void()> downloadEnded;
 
 private:
     void afterHandler();
@@ -42,6 +44,7 @@ private:
 
     SerialPort& port_;
     RecordSink* table_;
+    bool downloading_ = false;
 };
 
 } // namespace pm

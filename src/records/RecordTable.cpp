@@ -122,6 +122,24 @@ void RecordTable::writeHeadings(int k) {
 ReadingTexts& RecordTable::beginRecord(int k) {
     // Only the rows of block k are touched: the cost of a record does not grow with its index.
     setRows(kRowsPerBlock * k);
+    return openBlock(k);
+}
+
+ReadingTexts& RecordTable::refillRecord(int k) {
+    setRows(std::max(rows_, kRowsPerBlock * k));
+    return openBlock(k);
+}
+
+bool RecordTable::holdsReading(int k) const {
+    if (k < 1 || k > blocks())
+        return false;
+    for (int f = 0; f < kFieldCount; ++f)
+        if (!fieldText(k, Field(f)).isEmpty())
+            return true;
+    return false;
+}
+
+ReadingTexts& RecordTable::openBlock(int k) {
     writeHeadings(k);
     block_.r0 = kRowsPerBlock * (k - 1);
     if (observer_)

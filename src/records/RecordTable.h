@@ -41,6 +41,8 @@ public:
     void setText(int row, int col, const QString& text);
 
     ReadingTexts& beginRecord(int k) override;
+    ReadingTexts& refillRecord(int k) override;
+    bool holdsReading(int k) const override;
     // The text of one reading of record k (block k), "" when the table does not hold it.
     QString fieldText(int k, Field f) const;
 
@@ -61,6 +63,7 @@ private:
     // A write that tells nobody: for callers that report a whole range afterwards.
     void write(int row, int col, const QString& text);
     void writeHeadings(int k);
+    ReadingTexts& openBlock(int k);
     bool inside(int row, int col) const {
         return row >= 0 && row < rows_ && col >= 0 && col < kCols;
     }

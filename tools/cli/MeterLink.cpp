@@ -69,6 +69,13 @@ void MeterLink::searchTick(const std::function<void()>& search) {
                                : f.ui.label1Tip);
 }
 
+QString MeterLink::lostMessage() const {
+    const QString where = portsPerRound_ == 1 ? port_.deviceName(port_.commPort()) : linkedPort();
+    return QStringLiteral("Lost the link to the meter on %1: no reply for about 5 seconds. Check "
+                          "that it is still switched on and connected.")
+        .arg(where);
+}
+
 QString MeterLink::roundReport() const {
     const QString advice =
         QStringLiteral("Check that the meter is switched on and its cable plugged in.");
@@ -91,14 +98,10 @@ void MeterLink::afterHandler() {
         return;
     const bool linked = core_.form.linked == kTrue;
     if (wasLinked_ && !linked) {
-        const QString where =
-            portsPerRound_ == 1 ? port_.deviceName(port_.commPort()) : linkedPort();
+        const QString message = lostMessage();
         stop();
         if (onFailure)
-            onFailure(QStringLiteral("Lost the link to the meter on %1: no reply for about 5 "
-                                     "seconds. Check that it is still switched on and "
-                                     "connected.")
-                          .arg(where));
+            onFailure(message);
         return;
     }
     wasLinked_ = linked;

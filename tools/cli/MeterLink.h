@@ -30,6 +30,8 @@ public:
     MeterCore& core() { return core_; }
     // "COM3 /dev/ttyUSB0": the port the meter answered on.
     QString linkedPort() const;
+    // "Lost the link to the meter on ...": what to say when the meter has stopped answering.
+    QString lostMessage() const;
 
     std::function<void()> onLinked;                // the search has handed over to polling
     std::function<void(ReplyKind)> onReply;        // after each receive event

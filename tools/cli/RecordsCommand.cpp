@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 namespace pm::cli {
 
@@ -29,21 +30,21 @@ struct RecordsOptions {
     QString device; // empty: look for the meter
     QString output;
     Format format = Format::Txt;
+    Pacing pacing = Pacing::Fixed;
 };
-
-// The reply to the last request comes about 23 ms after it on the wire; a second is plenty.
-constexpr int kLastReplyWaitMs = 1000;
 
 const QString kDescription = QStringLiteral(
     "Links to the meter and downloads every stored record, as \"Read\" does in the window: the\n"
-    "count, then one request per 100 ms (300 records take 30 s). Then writes the table:\n"
+    "count, then one request per 100 ms (300 records take 30 s), or with --pacing reply the\n"
+    "next request as soon as a reply is in (100 ms at most). Records that did not arrive are\n"
+    "asked for again, in up to two more passes. Then writes the table:\n"
     "  txt   the record blocks as the window saves them (Windows-1252, CR LF);\n"
     "  xlsx  the table as a workbook, cell for cell, as the window exports it;\n"
     "  csv   a header, then one row per record with every value as a plain number.\n"
     "Without --format the type follows the name: .xlsx or .xls gives xlsx, .csv gives csv,\n"
-    "anything else txt. Progress goes to standard error. Fails without writing anything when\n"
-    "the meter is not found or the link is lost; when some records did not arrive, writes\n"
-    "the others, names the missing ones and fails.");
+    "anything else txt. Progress goes to standard error. When records are still missing at\n"
+    "the end, or the link is lost during the download, writes the records that arrived, names\n"
+    "the missing ones and fails. Writes nothing, and keeps an old file, when no record arrived.");
 
 std::optional<Format> formatFromName(const QString& name) {
     if (name == QLatin1String("txt"))
@@ -62,29 +63,6 @@ Format formatFromOutput(const QString& output) {
     if (suffix == QLatin1String("csv"))
         return Format::Csv;
     return Format::Txt;
-}
-
-// Records whose block holds no reading: their reply never came. (Block 1 has its headings from
-// the start, so a label alone does not tell.)
-QList<int> missingRecords(const RecordTable& table, int count) {
-    QList<int> missing;
-    for (int k = 1; k <= count; ++k) {
-        bool arrived = false;
-        for (int f = 0; f < kFieldCount && !arrived; ++f)
-            arrived = !table.fieldText(k, Field(f)).isEmpty();
-        if (!arrived)
-            missing << k;
-    }
-    return missing;
-}
-
-QString listOf(const QList<int>& numbers) {
-    QStringList parts;
-    for (int n : numbers.mid(0, 20))
-        parts << QString::number(n);
-    if (numbers.size() > 20)
-        parts << QStringLiteral("and %1 more").arg(numbers.size() - 20);
-    return parts.join(QStringLiteral(", "));
 }
 
 bool writeTable(const RecordsOptions& o, const RecordTable& table, int reccount, QString* why) {
@@ -109,24 +87,39 @@ bool writeTable(const RecordsOptions& o, const RecordTable& table, int reccount,
 class Progress {
 public:
     Progress() : terminal_(isatty(fileno(stderr)) != 0) {}
-    void record(int k, int count) {
-        const QByteArray line = QStringLiteral("Record %1 of %2").arg(k).arg(count).toLatin1();
+    void show(const DownloadProgress& p) {
+        if (!p.running || p.total < 1 || (p.sent == shown_.sent && p.pass == shown_.pass))
+            return;
+        shown_ = p;
+        const QString line = (p.pass == 0 ? QStringLiteral("Record %1 of %2")
+                                          : QStringLiteral("Asking again: %1 of %2"))
+                                 .arg(p.sent)
+                                 .arg(p.total);
         if (terminal_) {
-            std::fprintf(stderr, "\r%s", line.constData());
-            if (k == count)
-                std::fputc('\n', stderr);
-        } else if (k == count || k % 100 == 0) {
-            std::fprintf(stderr, "%s\n", line.constData());
+            put(QLatin1Char('\r') + line);
+            lineOpen_ = true;
+        } else if (p.sent == p.total || p.sent % 100 == 0) {
+            put(line + QLatin1Char('\n'));
         }
-        std::fflush(stderr);
     }
     void say(const QString& text) {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        std::fflush(stderr);
+        endLine();
+        put(text + QLatin1Char('\n'));
+    }
+    // Before a message of another kind.
+    void endLine() {
+        if (std::exchange(lineOpen_, false))
+            put(QStringLiteral("\n"));
     }
 
 private:
+    static void put(const QString& text) {
+        std::fputs(text.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    }
     bool terminal_;
+    bool lineOpen_ = false;
+    DownloadProgress shown_;
 };
 
 } // namespace
@@ -141,11 +134,17 @@ int runRecords(const QStringList& arguments) {
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("txt, xlsx or csv."),
                                           QStringLiteral("txt|xlsx|csv"));
-    parser.addOptions({port, outputOption, formatOption});
-    if (const auto done = parseArguments(
-            parser, QStringLiteral("records"),
-            QStringLiteral("records [--port DEV] --output FILE [--format txt|xlsx|csv]"),
-            kDescription, arguments))
+    const QCommandLineOption pacingOption(
+        QStringLiteral("pacing"),
+        QStringLiteral("fixed: one request per 100 ms (the default); reply: the next as soon as "
+                       "the reply is in, or after 100 ms without it."),
+        QStringLiteral("fixed|reply"));
+    parser.addOptions({port, outputOption, formatOption, pacingOption});
+    if (const auto done = parseArguments(parser, QStringLiteral("records"),
+                                         QStringLiteral("records [--port DEV] --output FILE "
+                                                        "[--format txt|xlsx|csv] "
+                                                        "[--pacing fixed|reply]"),
+                                         kDescription, arguments))
         return *done;
 
     auto usage = [](const QString& message) {
@@ -169,6 +168,13 @@ int runRecords(const QStringList& arguments) {
                              .arg(parser.value(formatOption)));
         o.format = *f;
     }
+    if (parser.isSet(pacingOption)) {
+        const auto pacing = pacingFromName(parser.value(pacingOption));
+        if (!pacing)
+            return usage(QStringLiteral("--pacing is fixed or reply, not \"%1\".")
+                             .arg(parser.value(pacingOption)));
+        o.pacing = *pacing;
+    }
     // A download takes a while: find out now, not after it, that the file cannot go there.
     if (const QString why = whyNotWritable(o.output); !why.isEmpty()) {
         printError(
@@ -182,57 +188,62 @@ int runRecords(const QStringList& arguments) {
     MeterLink link(o.device.isEmpty() ? kPortCount : 1, &table);
     MeterCore& core = link.core();
     FormState& form = core.form;
+    form.download.pacing = o.pacing;
     Progress progress;
-    enum class Phase { Searching, WaitingForQuiet, Downloading, Writing };
+    enum class Phase { Searching, WaitingForQuiet, Downloading, Done };
     Phase phase = Phase::Searching;
-    QTimer lastReply;
-    lastReply.setSingleShot(true);
-    lastReply.setInterval(kLastReplyWaitMs);
 
-    auto finish = [&link](int code) {
+    // Whatever ends the run ends it once: nothing is written, or said, after that.
+    auto fail = [&](const QString& message) {
+        phase = Phase::Done;
         link.stop();
-        QCoreApplication::exit(code);
+        progress.endLine();
+        printError(message);
+        QCoreApplication::exit(kExitFailure);
     };
-    // The download is over: write what arrived.
+    // The download is over: write what arrived, unless nothing did.
     auto complete = [&] {
-        if (phase == Phase::Writing)
+        if (phase == Phase::Done)
             return;
-        phase = Phase::Writing;
-        lastReply.stop();
-        const int count = form.reccount;
+        const DownloadState& d = form.download;
+        const QString lost = d.linkLost ? link.lostMessage() + QLatin1Char('\n') : QString();
+        if (!d.counted) {
+            fail(lost + QStringLiteral("Nothing was written."));
+            return;
+        }
+        const int asked = lastRecordToRequest(form);
+        const QString missing = missingRecordsSentence(d.missing);
+        if (asked > 0 && d.missing.size() == asked) {
+            fail(lost + missing + QStringLiteral(" Nothing was written."));
+            return;
+        }
+        phase = Phase::Done;
         link.stop();
+        progress.endLine();
         QString why;
-        if (!writeTable(o, table, count, &why)) {
+        if (!writeTable(o, table, form.reccount, &why)) {
             printError(why);
             QCoreApplication::exit(kExitFailure);
             return;
         }
-        const QList<int> missing = missingRecords(table, count);
-        if (!missing.isEmpty()) {
-            printError(
-                QStringLiteral("Wrote %1 of %2 records to %3; %4 %5 did not arrive.")
-                    .arg(count - missing.size())
-                    .arg(count)
-                    .arg(QDir::toNativeSeparators(o.output),
-                         missing.size() == 1 ? QStringLiteral("record") : QStringLiteral("records"),
-                         listOf(missing)));
+        const QString wrote = QStringLiteral("Wrote %1 of %2 records to %3.")
+                                  .arg(asked - d.missing.size())
+                                  .arg(asked)
+                                  .arg(QDir::toNativeSeparators(o.output));
+        if (!d.missing.isEmpty()) {
+            printError(lost + wrote + QLatin1Char(' ') + missing);
             QCoreApplication::exit(kExitFailure);
             return;
         }
         progress.say(QStringLiteral("Wrote %1 record%2 to %3.")
-                         .arg(count)
-                         .arg(count == 1 ? "" : "s")
+                         .arg(asked)
+                         .arg(asked == 1 ? "" : "s")
                          .arg(QDir::toNativeSeparators(o.output)));
         QCoreApplication::exit(kExitOk);
     };
-    QObject::connect(&lastReply, &QTimer::timeout, complete);
-
-    // The last request has gone out when the pacing timer stops: its reply gets a second.
-    const std::function<void()> pace = form.Readdat.onTick;
-    form.Readdat.onTick = [&, pace] {
-        pace();
-        if (phase == Phase::Downloading && !downloadRunning(form))
-            lastReply.start();
+    core.downloadEnded = [&] {
+        if (phase == Phase::Downloading)
+            complete();
     };
     // "Read" works on the recall view. The count is asked for right after a reply, when no
     // request is outstanding: a poll answered after the count request would be taken for the
@@ -247,32 +258,25 @@ int runRecords(const QStringList& arguments) {
     link.onReply = [&](ReplyKind kind) {
         if (phase == Phase::WaitingForQuiet) {
             phase = Phase::Downloading;
-            QTimer::singleShot(0, &lastReply, [&core] { core.read(); });
+            QTimer::singleShot(0, &link, [&core] { core.read(); });
             return;
         }
         if (phase != Phase::Downloading)
             return;
-        if (kind == ReplyKind::Count) {
+        if (kind == ReplyKind::Count && form.download.counted)
             progress.say(QStringLiteral("The meter holds %1 record%2.")
                              .arg(form.reccount)
                              .arg(form.reccount == 1 ? "" : "s"));
-            if (form.reccount < 1)
-                complete();
-        } else if (kind == ReplyKind::Record) {
-            progress.record(form.lastcmd, form.reccount);
-            if (!downloadRunning(form) && form.lastcmd == form.reccount)
-                complete();
-        }
+        else if (kind == ReplyKind::Record)
+            progress.show(downloadProgress(form));
     };
     link.onFailure = [&](const QString& message) {
-        if (phase == Phase::Writing)
-            return;
-        printError(message + QStringLiteral(" Nothing was written."));
-        finish(kExitFailure);
+        if (phase != Phase::Done)
+            fail(message + QStringLiteral(" Nothing was written."));
     };
     SignalWatcher interrupt([&](int) {
-        printError(QStringLiteral("Interrupted. Nothing was written."));
-        finish(kExitFailure);
+        if (phase != Phase::Done)
+            fail(QStringLiteral("Interrupted. Nothing was written."));
     });
     link.start();
     return QCoreApplication::exec();

@@ -15,7 +15,7 @@ std::optional<QByteArray> Instrument::reply(int code, double seconds) {
     case kCodeLink:
         return QByteArray::fromHex("AA55AA");
     case kCodeCount: {
-        const auto n = records_.size();
+        const qsizetype n = reportedCount_.value_or(records_.size());
         QByteArray count(2, '\0');
         count[0] = char(n & 0xFF);
         count[1] = char((n >> 8) & 0xFF);

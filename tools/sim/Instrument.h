@@ -20,6 +20,8 @@ public:
     void generateRecords(int count);
     void setRecords(const QList<QByteArray>& blocks) { records_ = blocks; }
     const QList<QByteArray>& records() const { return records_; }
+    // A meter whose count is wrong: it reports `count` records, whatever it holds.
+    void setReportedCount(int count) { reportedCount_ = count; }
 
     // The reply to request `code`, `seconds` after the meter was switched on.
     std::optional<QByteArray> reply(int code, double seconds);
@@ -28,6 +30,7 @@ private:
     ReadingModel model_;
     std::optional<QByteArray> fixedLive_;
     QList<QByteArray> records_;
+    std::optional<int> reportedCount_;
 };
 
 // A block written as hex ("F0 55 00 ..."; blanks anywhere); none unless it is exactly 22 bytes.

@@ -123,6 +123,9 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("record-file"),
          QStringLiteral("Hold the records of <file>: one 22-byte block in hex per line."),
          QStringLiteral("file")},
+        {QStringLiteral("count"),
+         QStringLiteral("Report <n> stored records, 0 to 32767, whatever it holds."),
+         QStringLiteral("n")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed of the readings, records and faults (default 1)."),
          QStringLiteral("n")},
@@ -142,6 +145,9 @@ SimOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("Drop, garble and shorten only the replies to these requests: a comma-"
                         "separated list of link, count, live, records (default all)."),
          QStringLiteral("list")},
+        {QStringLiteral("wire"),
+         QStringLiteral("Hold every reply back for its time on the line at 9600 baud, 10 bits a "
+                        "byte, as a real meter's cable does.")},
         {QStringLiteral("verbose"),
          QStringLiteral("Log every request and what was sent back on standard error.")},
     });
@@ -170,6 +176,7 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         if (p.isSet(QStringLiteral("link")) && c.link.isEmpty())
             throw Problem{QStringLiteral("--link takes the path of the symlink to make.")};
         c.verbose = p.isSet(QStringLiteral("verbose"));
+        c.wire = p.isSet(QStringLiteral("wire"));
         if (p.isSet(QStringLiteral("live"))) {
             c.live = parseHexBlock(p.value(QStringLiteral("live")));
             if (!c.live)
@@ -180,6 +187,8 @@ SimOptions parseSimOptions(const QStringList& arguments) {
             throw Problem{QStringLiteral("Give either --records or --record-file, not both.")};
         if (p.isSet(QStringLiteral("records")))
             c.records = int(integer(p, QStringLiteral("records"), 0, kMaxRecords));
+        if (p.isSet(QStringLiteral("count")))
+            c.count = int(integer(p, QStringLiteral("count"), 0, 32767));
         if (p.isSet(QStringLiteral("seed")))
             c.seed = quint32(integer(p, QStringLiteral("seed"), 0, 0xFFFFFFFFLL));
         if (p.isSet(QStringLiteral("silent-after"))) {

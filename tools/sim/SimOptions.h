@@ -16,9 +16,11 @@ struct SimConfig {
     std::optional<QByteArray> live;        // a fixed live block
     int records = 3;                       // records drawn from the model
     std::optional<QList<QByteArray>> file; // records read from a file instead
+    std::optional<int> count;              // the count reported, whatever is held
     quint32 seed = 1;
     FaultSettings faults;
     bool verbose = false;
+    bool wire = false; // replies take their time on a 9600 baud line
 };
 
 struct SimOptions {

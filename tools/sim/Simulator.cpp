@@ -4,11 +4,16 @@
 
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace pm::sim {
 
 namespace {
+// 9600 baud, 10 bits a byte (start bit, 8 data bits, stop bit).
+constexpr qint64 kNsPerByte = 10 * 1000000000LL / 9600;
+constexpr qint64 kRequestBytes = 3;
+
 QString requestName(int code) {
     switch (code) {
     case kCodeLink:
@@ -25,13 +30,15 @@ QString requestName(int code) {
 
 Simulator::Simulator(const SimConfig& config, PtyEndpoint& pty, QObject* parent)
     : QObject(parent), pty_(pty), instrument_(config.seed), faults_(config.faults, config.seed),
-      delayMs_(config.faults.delayMs), verbose_(config.verbose), log_(stderr) {
+      delayMs_(config.faults.delayMs), wire_(config.wire), verbose_(config.verbose), log_(stderr) {
     if (config.live)
         instrument_.setFixedLive(*config.live);
     if (config.file)
         instrument_.setRecords(*config.file);
     else
         instrument_.generateRecords(config.records);
+    if (config.count)
+        instrument_.setReportedCount(*config.count);
     reader_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Read, this);
     writer_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Write, this);
     writer_->setEnabled(false);
@@ -62,10 +69,22 @@ void Simulator::answer(int code) {
     }
     if (out.bytes.isEmpty())
         return;
-    if (delayMs_ > 0)
-        QTimer::singleShot(delayMs_, this, [this, bytes = out.bytes] { send(bytes); });
-    else
+    qint64 dueNs = clock_.nsecsElapsed() + qint64(delayMs_) * 1000000;
+    if (wire_) {
+        // A pseudo-terminal hands the request over at once; on a cable it would have taken its
+        // time to come in, and the reply waits for the one still on the line.
+        dueNs = std::max(dueNs + kRequestBytes * kNsPerByte, lineFreeNs_) +
+                out.bytes.size() * kNsPerByte;
+        lineFreeNs_ = dueNs;
+    }
+    const qint64 waitNs = dueNs - clock_.nsecsElapsed();
+    if (waitNs <= 0) {
         send(out.bytes);
+        return;
+    }
+    // Never early: the wait is rounded up to the timer's whole milliseconds.
+    const int waitMs = int((waitNs + 999999) / 1000000);
+    QTimer::singleShot(waitMs, Qt::PreciseTimer, this, [this, bytes = out.bytes] { send(bytes); });
 }
 
 void Simulator::send(const QByteArray& bytes) {

@@ -33,6 +33,8 @@ private:
     FaultInjector faults_;
     FrameParser parser_;
     int delayMs_;
+    bool wire_;
+    qint64 lineFreeNs_ = 0; // when the line has carried the last reply sent
     bool verbose_;
     QElapsedTimer clock_;
     QSocketNotifier* reader_;
