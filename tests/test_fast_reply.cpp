@@ -22,18 +22,26 @@ bool queued(int fd, int bytes) {
     return n >= bytes;
 }
 
+// A port opened on a pseudo-terminal, keeping the bytes of its last receive event.
+class QtSerialPortFastReply : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        pm::setPortDevices({pty.slavePath()});
+        port.setCommPort(1);
+        ASSERT_EQ(port.open(), pm::kOpenOk);
+        port.setEventHandler([this] { got = port.input(); });
+    }
+    void TearDown() override { pm::setPortDevices({}); }
+
+    Pty pty;
+    pm::QtSerialPort port;
+    QByteArray got;
+};
+
 // A meter (or the simulator) may answer while comsend is still between writing its frame and
 // emptying the receive buffer; that reply belongs to the new request and must not be thrown away.
-TEST(QtSerialPortFastReply, AReplyThatOvertakesTheDiscardAfterTheWriteIsKept) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    pm::setPortDevices({pty.slavePath()});
-    pm::QtSerialPort port;
-    port.setCommPort(1);
-    ASSERT_EQ(port.open(), pm::kOpenOk);
-    QByteArray got;
-    port.setEventHandler([&] { got = port.input(); });
-
+TEST_F(QtSerialPortFastReply, AReplyThatOvertakesTheDiscardAfterTheWriteIsKept) {
     // Bytes of an earlier exchange are waiting when the request goes out: they do not count.
     ASSERT_TRUE(pty.write(QByteArray::fromHex("0102")));
     ASSERT_TRUE(waitUntil([&] { return port.findChild<QSerialPort*>()->bytesAvailable() == 2; }));
@@ -47,21 +55,11 @@ TEST(QtSerialPortFastReply, AReplyThatOvertakesTheDiscardAfterTheWriteIsKept) {
     port.discardOutput();
     EXPECT_TRUE(waitUntil([&] { return !got.isEmpty(); }));
     EXPECT_EQ(got.toHex(), "aa55aa");
-    pm::setPortDevices({});
 }
 
 // Only the discard right after the write spares what came in meanwhile; the next one empties
 // the buffer as usual.
-TEST(QtSerialPortFastReply, ASecondDiscardAfterOneWriteLeavesNothingWaiting) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    pm::setPortDevices({pty.slavePath()});
-    pm::QtSerialPort port;
-    port.setCommPort(1);
-    ASSERT_EQ(port.open(), pm::kOpenOk);
-    QByteArray got;
-    port.setEventHandler([&] { got = port.input(); });
-
+TEST_F(QtSerialPortFastReply, ASecondDiscardAfterOneWriteLeavesNothingWaiting) {
     port.setThreshold(3);
     port.output(pm::commandFrame(pm::CmdLink));
     EXPECT_EQ(pty.read(3).toHex(), "aaf82a");
@@ -72,7 +70,6 @@ TEST(QtSerialPortFastReply, ASecondDiscardAfterOneWriteLeavesNothingWaiting) {
     ASSERT_TRUE(pty.write(QByteArray::fromHex("aa55aa")));
     EXPECT_TRUE(waitUntil([&] { return !got.isEmpty(); }));
     EXPECT_EQ(got.toHex(), "aa55aa");
-    pm::setPortDevices({});
 }
 
 } // namespace

@@ -173,16 +173,22 @@ TEST_F(Printing, APrinterThatRefusesIsReported) {
     EXPECT_EQ(alerts.shown[0].second, "Print Error.\r\nprinter offline");
 }
 
-TEST(QtLinePrinter, BothPrintOutsToPdfFiles) {
+// The real printer, writing each print-out to the PDF file `target` once the dialog is answered.
+struct QtLinePrinter : ::testing::Test {
+    QtLinePrinter() {
+        dialog.onChosen = [this] {
+            printer.printer().setOutputFormat(QPrinter::PdfFormat);
+            printer.printer().setOutputFileName(target);
+        };
+    }
     QTemporaryDir tmp;
     pm::QtLinePrinter printer;
     FakePrintDialog dialog;
     FakeAlerts alerts;
     QString target;
-    dialog.onChosen = [&] {
-        printer.printer().setOutputFormat(QPrinter::PdfFormat);
-        printer.printer().setOutputFileName(target);
-    };
+};
+
+TEST_F(QtLinePrinter, BothPrintOutsToPdfFiles) {
     pm::Panel panel;
     panel.setText(pm::Field::U1, "231.45");
     pm::RecordTable table;
@@ -219,15 +225,8 @@ TEST(QtLinePrinter, BothPrintOutsToPdfFiles) {
     EXPECT_NEAR(view[0][0].y - records[0][0].y, 25.0, 0.5);
 }
 
-TEST(QtLinePrinter, AFileThatCannotBeWrittenIsReported) {
-    QTemporaryDir tmp;
-    pm::QtLinePrinter printer;
-    FakePrintDialog dialog;
-    FakeAlerts alerts;
-    dialog.onChosen = [&] {
-        printer.printer().setOutputFormat(QPrinter::PdfFormat);
-        printer.printer().setOutputFileName(tmp.filePath("no/such/folder/out.pdf"));
-    };
+TEST_F(QtLinePrinter, AFileThatCannotBeWrittenIsReported) {
+    target = tmp.filePath("no/such/folder/out.pdf");
     pm::Panel panel;
     pm::RecordTable table;
     pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
@@ -236,16 +235,7 @@ TEST(QtLinePrinter, AFileThatCannotBeWrittenIsReported) {
     EXPECT_TRUE(alerts.shown[0].second.contains("out.pdf")) << alerts.shown[0].second.toStdString();
 }
 
-TEST(QtLinePrinter, APictureFillsOneLandscapePageAndTextPrintOutsStayUpright) {
-    QTemporaryDir tmp;
-    pm::QtLinePrinter printer;
-    FakePrintDialog dialog;
-    FakeAlerts alerts;
-    QString target;
-    dialog.onChosen = [&] {
-        printer.printer().setOutputFormat(QPrinter::PdfFormat);
-        printer.printer().setOutputFileName(target);
-    };
+TEST_F(QtLinePrinter, APictureFillsOneLandscapePageAndTextPrintOutsStayUpright) {
     // pdfinfo's "Page size: 842 x 595 pts (A4)" and the pictures pdfimages finds.
     auto info = [](const QString& tool, const QString& pdf) {
         QProcess p;

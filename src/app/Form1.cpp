@@ -109,6 +109,7 @@ void Form1::buildTopRow() {
 
     connect(command1_, &QToolButton::clicked, this, [this] { core_.read(); });
     saveAndPrint_ = std::make_unique<SaveAndPrint>(*this);
+    alerts_ = &saveAndPrint_->alerts();
     connect(command2_, &QToolButton::clicked, this, [this] { saveClicked(); });
     connect(command4, &QToolButton::clicked, this, [this] { printClicked(); });
     connect(command3, &QToolButton::clicked, this, [this] { table_.gridinit(); });

@@ -3,7 +3,7 @@
 #include "app/RecordTableModel.h"
 #include "app/SaveAndPrint.h"
 #include "link/TimerDriver.h"
-#include "platform/QtAlerts.h"
+#include "platform/Alerts.h"
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
 
@@ -67,8 +67,7 @@ private:
     std::unique_ptr<SaveAndPrint> saveAndPrint_;             // CommonDialog1 and what it serves
     std::unique_ptr<QueuedAlerts> trendAlerts_;
     std::unique_ptr<TrendTab> trend_; // the readings over time, and their log
-    QtAlerts messageBox_{this};
-    Alerts* alerts_ = &messageBox_;
+    Alerts* alerts_ = nullptr;        // the message box of Save and Print unless changed
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
