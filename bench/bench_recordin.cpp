@@ -1,4 +1,4 @@
-#include "app/RecordTableModel.h"
+#include "app/recall/RecordTableModel.h"
 #include "protocol/Download.h"
 #include "records/RecordTable.h"
 

@@ -1,6 +1,6 @@
-#include "app/Form1.h"
-#include "app/TrendPlot.h"
-#include "app/TrendTab.h"
+#include "app/window/Form1.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
 #include "platform/QtSerialPort.h"
 #include "protocol/Download.h"
 

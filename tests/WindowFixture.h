@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Printers.h"
-#include "app/Form1.h"
+#include "app/window/Form1.h"
 #include "fakes/FakeOutputs.h"
 #include "fakes/FakeSerialPort.h"
 #include "link/Commands.h"

@@ -3,7 +3,7 @@
 #include "Files.h"
 #include "RecordFixtures.h"
 #include "TestVectors.h"
-#include "app/Form1.h"
+#include "app/window/Form1.h"
 #include "fakes/DiskFaults.h"
 #include "fakes/Fifo.h"
 #include "fakes/PortList.h"

@@ -1,5 +1,5 @@
 #include "WindowFixture.h"
-#include "app/StatusBar.h"
+#include "app/window/StatusBar.h"
 
 #include <QFontInfo>
 #include <QMessageBox>

@@ -9,7 +9,7 @@
 #include "records/TableText.h"
 #include "records/TextFile.h"
 #ifdef PHASEMETER_HAVE_APP
-#include "app/PhasorGeometry.h"
+#include "app/phasor/PhasorGeometry.h"
 #endif
 
 #include <gtest/gtest.h>

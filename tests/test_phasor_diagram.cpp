@@ -1,6 +1,6 @@
 #include "TestVectors.h"
-#include "app/PhasorDiagram.h"
-#include "app/PhasorGeometry.h"
+#include "app/phasor/PhasorDiagram.h"
+#include "app/phasor/PhasorGeometry.h"
 #include "protocol/Decode.h"
 #include "protocol/Reading.h"
 

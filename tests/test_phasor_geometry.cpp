@@ -1,6 +1,6 @@
 #include "Printers.h"
 #include "TestVectors.h"
-#include "app/PhasorGeometry.h"
+#include "app/phasor/PhasorGeometry.h"
 #include "protocol/Decode.h"
 #include "protocol/Reading.h"
 

@@ -1,6 +1,6 @@
 #include "Printers.h"
 #include "TestVectors.h"
-#include "app/RecordTableModel.h"
+#include "app/recall/RecordTableModel.h"
 #include "protocol/Download.h"
 #include "records/RecordTable.h"
 

@@ -1,6 +1,6 @@
 #include "Printers.h"
 #include "TestVectors.h"
-#include "app/Form1.h"
+#include "app/window/Form1.h"
 #include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"

@@ -1,7 +1,7 @@
-#include "app/StatusBar.h"
+#include "app/window/StatusBar.h"
 
-#include "app/Fonts.h"
-#include "app/Geometry.h"
+#include "app/window/Fonts.h"
+#include "app/window/Geometry.h"
 #include "protocol/Download.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
-#include "app/RealtimePanel.h"
+#include "app/realtime/RealtimePanel.h"
 
-#include "app/Fonts.h"
-#include "app/Geometry.h"
+#include "app/window/Fonts.h"
+#include "app/window/Geometry.h"
 
 #include <QLabel>
 

@@ -1,6 +1,6 @@
-#include "app/PhasorDiagram.h"
+#include "app/phasor/PhasorDiagram.h"
 
-#include "app/PhasorGeometry.h"
+#include "app/phasor/PhasorGeometry.h"
 #include "protocol/Fmtval.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/RecordTableModel.h"
-#include "app/SaveAndPrint.h"
+#include "app/recall/RecordTableModel.h"
+#include "app/window/SaveAndPrint.h"
 #include "link/TimerDriver.h"
 #include "platform/Alerts.h"
 #include "protocol/MeterCore.h"

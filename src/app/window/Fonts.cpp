@@ -1,4 +1,4 @@
-#include "app/Fonts.h"
+#include "app/window/Fonts.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TrendTab.h"
+#include "app/trend/TrendTab.h"
 
 #include <QChartView>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/TrendSelection.h"
-#include "app/TrendViewport.h"
+#include "app/trend/TrendSelection.h"
+#include "app/trend/TrendViewport.h"
 #include "trend/TrendRecorder.h"
 #include "trend/TrendReduce.h"
 

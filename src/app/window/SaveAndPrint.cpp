@@ -1,4 +1,4 @@
-#include "app/SaveAndPrint.h"
+#include "app/window/SaveAndPrint.h"
 
 #include "protocol/MeterCore.h"
 #include "records/Printing.h"

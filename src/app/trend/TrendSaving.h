@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TrendViewport.h"
+#include "app/trend/TrendViewport.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "app/PhasorGeometry.h"
+#include "app/phasor/PhasorGeometry.h"
 
 #include "protocol/Fmtval.h"
 #include "protocol/Reading.h"

@@ -1,4 +1,4 @@
-#include "app/TrendSaving.h"
+#include "app/trend/TrendSaving.h"
 
 #include "platform/WorkbookWriter.h"
 #include "records/Saving.h"

@@ -1,7 +1,7 @@
-#include "app/TrendPage.h"
+#include "app/trend/TrendPage.h"
 
-#include "app/TrendPlot.h"
-#include "app/TrendTab.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "app/TrendSelection.h"
+#include "app/trend/TrendSelection.h"
 
-#include "app/PhasorDiagram.h"
+#include "app/phasor/PhasorDiagram.h"
 
 #include <algorithm>
 

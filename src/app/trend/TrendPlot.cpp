@@ -1,4 +1,4 @@
-#include "app/TrendPlot.h"
+#include "app/trend/TrendPlot.h"
 
 #include <QDateTimeAxis>
 #include <QLegendMarker>

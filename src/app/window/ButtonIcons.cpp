@@ -1,4 +1,4 @@
-#include "app/ButtonIcons.h"
+#include "app/window/ButtonIcons.h"
 
 #include <QGuiApplication>
 #include <QPainter>

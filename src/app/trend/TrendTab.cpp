@@ -1,6 +1,6 @@
-#include "app/TrendTab.h"
+#include "app/trend/TrendTab.h"
 
-#include "app/TrendSaving.h"
+#include "app/trend/TrendSaving.h"
 #include "platform/Alerts.h"
 #include "platform/OpenDialog.h"
 #include "records/Saving.h"

@@ -1,4 +1,4 @@
-#include "app/TrendViewport.h"
+#include "app/trend/TrendViewport.h"
 
 #include <QDateTime>
 #include <algorithm>
