@@ -400,7 +400,8 @@ TEST(EndToEndCli, LiveOutputRefusesALogAnotherProgramRecordsInto) {
     const CliRun run =
         runCli({"live", "--port", "/nonexistent/ttyUSB9", "--format", "csv", "--output", path});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err.trimmed(), path + " is being recorded by another program.");
+    EXPECT_EQ(run.err.trimmed(),
+              "phasemeter-cli: " + path + " is being recorded by another program.");
     EXPECT_EQ(readFile(path), pm::trendCsvHeader().toUtf8());
 }
 
