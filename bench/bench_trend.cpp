@@ -1,12 +1,15 @@
 #include "protocol/Reading.h"
 #include "trend/TrendCsv.h"
+#include "trend/TrendRecorder.h"
 #include "trend/TrendReduce.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
 #include <malloc.h>
+#include <thread>
 
 namespace {
 
@@ -111,13 +114,63 @@ void BM_trendLoadCsv(benchmark::State& state) {
         return;
     }
     file.close();
+    double held = 0;
     for (auto _ : state) {
+        const double before = heapBytes();
         const pm::TrendCsvLoad load = pm::loadTrendCsv(path);
+        held = heapBytes() - before;
         if (!load.ok || load.series.size() != series.size())
             state.SkipWithError("the file did not load");
     }
     state.counters["file_MiB"] = double(QFile(path).size()) / 1048576.0;
+    state.counters["bytes_per_reading"] = held / double(series.size());
 }
 BENCHMARK(BM_trendLoadCsv)->Arg(604800)->Unit(benchmark::kMillisecond);
+
+// A disk that takes half a second to sync each row: a slow USB stick, a network share.
+class SlowStore : public pm::RowStore {
+public:
+    explicit SlowStore(std::unique_ptr<pm::RowStore> file) : file_(std::move(file)) {}
+    bool append(const QByteArray& bytes, QString* why) override {
+        const bool ok = file_->append(bytes, why);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return ok;
+    }
+
+private:
+    std::unique_ptr<pm::RowStore> file_;
+};
+
+// The longest the meter's thread waits on the log for one reading while recording to that disk,
+// readings coming back to back (the disk falls further behind with each).
+void BM_trendLogSlowDisk(benchmark::State& state) {
+    QTemporaryDir tmp;
+    pm::TrendRecorder recorder(1);
+    recorder.log().setStoreWrapper([](std::unique_ptr<pm::RowStore> file) {
+        return std::unique_ptr<pm::RowStore>(std::make_unique<SlowStore>(std::move(file)));
+    });
+    QString error;
+    if (!recorder.startRecording(tmp.filePath(QStringLiteral("log.csv")), &error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    pm::Panel panel;
+    for (int f = 0; f < pm::kFieldCount; ++f)
+        panel.setText(pm::Field(f), QStringLiteral("230.12"));
+    qint64 t = kStart;
+    double longest = 0;
+    for (auto _ : state) {
+        const auto begin = std::chrono::steady_clock::now();
+        if (!recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(t += 1000), panel, &error))
+            state.SkipWithError(qPrintable(error));
+        const std::chrono::duration<double, std::micro> waited =
+            std::chrono::steady_clock::now() - begin;
+        longest = std::max(longest, waited.count());
+    }
+    state.counters["longest_wait_us"] = longest;
+    state.counters["rows_behind"] = double(recorder.rowsBehind());
+    recorder.stopRecording(); // every row to the disk, untimed
+}
+BENCHMARK(BM_trendLogSlowDisk)->Iterations(10)->Unit(benchmark::kMicrosecond);
 
 } // namespace

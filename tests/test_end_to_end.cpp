@@ -2,6 +2,7 @@
 #include "Printers.h"
 #include "RecordFixtures.h"
 #include "TestVectors.h"
+#include "fakes/DiskFaults.h"
 #include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
@@ -9,8 +10,10 @@
 #include "platform/QtSerialPort.h"
 #include "protocol/MeterCore.h"
 #include "trend/TrendCsv.h"
+#include "trend/TrendLog.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -318,6 +321,111 @@ TEST(EndToEndCli, LiveOutputKeepsEveryRowWhenKilledAndRunsUntilInterrupted) {
         ASSERT_TRUE(load.ok) << load.error.toStdString();
         EXPECT_EQ(qsizetype(load.series.size()), rows());
     }
+}
+
+TEST(EndToEndCli, LiveOutputLogsAcrossAMeterSwitchedOffAndOn) {
+    QTemporaryDir tmp;
+    const QString meter = tmp.filePath("meter"); // the port's name stays, the meter comes and goes
+    const QString path = tmp.filePath("log.csv");
+    auto rows = [&path] { return std::max<qsizetype>(readFile(path).count('\n') - 1, 0); };
+    auto sim = std::make_unique<SimProcess>(QStringList{"--link", meter});
+    ASSERT_TRUE(sim->ok());
+    QProcess cli;
+    cli.start(cliProgram(), {"live", "--port", meter, "--format", "csv", "--output", path});
+    QString err;
+    auto errSays = [&](const char* text) {
+        err += QString::fromLocal8Bit(cli.readAllStandardError());
+        return err.contains(text);
+    };
+    ASSERT_TRUE(waitUntil([&] { return rows() >= 2; }, 15000)) << err.toStdString();
+    sim.reset(); // switched off
+    ASSERT_TRUE(waitUntil([&] { return errSays("Lost the link to the meter"); }, 15000))
+        << err.toStdString();
+    EXPECT_EQ(cli.state(), QProcess::Running) << "it keeps looking";
+    const qsizetype before = rows();
+    sim = std::make_unique<SimProcess>(QStringList{"--link", meter}); // and on again
+    ASSERT_TRUE(sim->ok());
+    ASSERT_TRUE(waitUntil([&] { return rows() >= before + 2; }, 20000)) << err.toStdString();
+    EXPECT_TRUE(errSays("The meter answers again")) << err.toStdString();
+    cli.terminate();
+    ASSERT_TRUE(cli.waitForFinished(5000));
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
+    // One file, one header, the gap showing as missing times.
+    const pm::TrendCsvLoad load = pm::loadTrendCsv(path);
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    bool gap = false;
+    for (std::size_t i = 1; i < load.series.size(); ++i)
+        gap = gap || load.series.msecsAt(i) - load.series.msecsAt(i - 1) > 4000;
+    EXPECT_TRUE(gap);
+}
+
+TEST(EndToEndCli, LiveOutputWritesTimesInTheLocalZone) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TZ", "Asia/Kathmandu"); // +05:45 all year
+    const CliRun run = runCli({"live", "--port", sim.device(), "--format", "csv", "--output",
+                               tmp.filePath("log.csv"), "--count", "1"},
+                              20000, env);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QByteArray> lines = readFile(tmp.filePath("log.csv")).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[1].split(',')[0].endsWith("+05:45")) << lines[1].toStdString();
+}
+
+TEST(EndToEndCli, LiveOutputEndsWithStatusOneOnAFullDisk) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    QProcess cli;
+    limitChildFileSize(cli, rlim_t(pm::trendCsvHeader().size() + 200)); // a row and a bit
+    const CliRun run =
+        runCli(cli, {"live", "--port", sim.device(), "--format", "csv", "--output", path}, 20000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(path + " could not be written: File too large"))
+        << run.err.toStdString();
+    const pm::TrendCsvLoad load = pm::loadTrendCsv(path);
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_GE(load.series.size(), 1u) << "the rows before stay whole";
+}
+
+TEST(EndToEndCli, LiveOutputRefusesALogAnotherProgramRecordsInto) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    pm::TrendLog window; // the window recording into it
+    QString error;
+    ASSERT_TRUE(window.open(path, &error)) << error.toStdString();
+    const CliRun run =
+        runCli({"live", "--port", "/nonexistent/ttyUSB9", "--format", "csv", "--output", path});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(),
+              "phasemeter-cli: " + path + " is being recorded by another program.");
+    EXPECT_EQ(readFile(path), pm::trendCsvHeader().toUtf8());
+}
+
+TEST(EndToEndCli, LiveOutputCutsATornRowAndRemovesAFileThatGotOnlyItsHeader) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    const QByteArray row = "2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17\n";
+    ASSERT_TRUE(writeFile(path, pm::trendCsvHeader().toUtf8() + row + row.left(30)));
+    const CliRun run = runCli(
+        {"live", "--port", sim.device(), "--format", "csv", "--output", path, "--count", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("The last row of " + path + " was incomplete and was removed."))
+        << run.err.toStdString();
+    const pm::TrendCsvLoad load = pm::loadTrendCsv(path);
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(load.series.size(), 2u);
+
+    const QString fresh = tmp.filePath("fresh.csv");
+    const CliRun missing =
+        runCli({"live", "--port", "/nonexistent/ttyUSB9", "--format", "csv", "--output", fresh});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(fresh)) << "the port never answered: no file of a header";
 }
 
 } // namespace

@@ -2,12 +2,17 @@
 #include "Printers.h"
 #include "TestVectors.h"
 #include "fakes/DiskFaults.h"
+#include "fakes/Fifo.h"
+#include "fakes/GatedStore.h"
+#include "fakes/Pty.h"
+#include "fakes/WaitUntil.h"
 #include "protocol/Fmtval.h"
 #include "trend/TrendCsv.h"
 #include "trend/TrendRecorder.h"
 #include "trend/TrendReduce.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -56,6 +61,26 @@ TEST(TrendSeries, KeepsTheNewestReadingsInTimeOrderOnceFull) {
     series.append(readingOf(kT0, 6)); // the clock was set back
     EXPECT_EQ(series.at(3).msecs, kT0 + 5000);
     EXPECT_EQ(series.at(3).value(Field::U1), 6.0);
+}
+
+TEST(TrendSeries, StaysInOrderWhenTheRingWrapsMoreThanOnce) {
+    TrendSeries series(4);
+    for (int k = 0; k < 11; ++k) // the storage wraps twice and a bit
+        series.append(readingOf(kT0 + 1000 * k, float(k)));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(series.at(i).value(Field::U1), double(7 + i));
+    const auto runs = series.runs(0, 4, Field::U1);
+    ASSERT_EQ(runs[0].values.size(), 1u); // slot 3 holds the oldest
+    EXPECT_EQ(runs[0].values[0], 7.0f);
+    EXPECT_EQ(runs[1].values.size(), 3u);
+    EXPECT_EQ(runs[1].msecs.back(), kT0 + 10000);
+
+    // Drawn whole ("All"): every reading held, oldest first, none of those pushed out.
+    const auto all = reduceMinMax(series, Field::U1, kT0 + 7000, kT0 + 10000, 100);
+    ASSERT_EQ(all.size(), 1u);
+    ASSERT_EQ(all[0].size(), 4u);
+    EXPECT_EQ(all[0].front(), QPointF(double(kT0 + 7000), 7.0));
+    EXPECT_EQ(all[0].back(), QPointF(double(kT0 + 10000), 10.0));
 }
 
 TEST(TrendCsv, StoredReadingsAreWrittenWithThePanelsDigits) {
@@ -122,6 +147,10 @@ TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {
         {csvOf({"2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,x,13,14,15,16,17"}),
          "line 2: PF2 \"x\" is not a number"},
         {csvOf({"2024-05-01T08:00:00Z,1,2"}), "line 2: 2 values where there are 17 columns"},
+        {csvOf({"2024-05-01T08:00:00Z" + row + ",18"}),
+         "line 2: 18 values where there are 17 columns"},
+        {csvOf({"2024-05-01T08:00:00Z" + row + "," + QString(2000, '9')}),
+         "line 2: \"2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,1...\" is longer than 1024"},
         {csvOf({"2024-05-01T08:00:00Z" + row, "", "2024-05-01T08:00:00Z" + row}), "line 3: empty"},
     };
     for (const auto& [bytes, message] : faults) {
@@ -135,6 +164,117 @@ TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {
     load = loadTrendCsv(tmp.filePath("missing.csv"));
     EXPECT_FALSE(load.ok);
     EXPECT_TRUE(load.error.contains("missing.csv")) << load.error.toStdString();
+}
+
+TEST(TrendCsv, WritesAndReadsBackTheEdgesOfTheCalendar) {
+    const QString row = ",1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17";
+    // In January (the year's first day), on 29 February, on the last day of a month and year.
+    const QStringList times = {"2024-01-01T00:00:00Z", "2024-01-31T23:59:59+01:00",
+                               "2024-02-29T12:00:00-05:00", "2023-04-30T23:59:59Z",
+                               "2024-12-31T23:59:59+05:45"};
+    const qint64 expected[] = {1704067200000, 1706741999000, 1709226000000, 1682899199000,
+                               1735668899000};
+    QStringList rows;
+    for (const QString& t : times)
+        rows << t + row;
+    const TrendCsvLoad load = parseTrendCsv(csvOf(rows));
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    ASSERT_EQ(load.series.size(), 5u);
+    std::vector<qint64> read;
+    for (std::size_t i = 0; i < 5; ++i)
+        read.push_back(load.series.at(i).msecs);
+    std::vector<qint64> want(std::begin(expected), std::end(expected));
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(read, want);
+    // Written in the local zone, each date as Qt writes it, and read back as the same instant.
+    TrendCsvRows cells;
+    for (std::size_t i = 0; i < 5; ++i) {
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(want[i]);
+        EXPECT_EQ(cells.cells(load.series.at(i))[0],
+                  local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate));
+    }
+    const QByteArray again = trendCsvText(load.series, 0, 5);
+    const TrendCsvLoad back = parseTrendCsv(again);
+    ASSERT_TRUE(back.ok) << back.error.toStdString();
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(back.series.at(i).msecs, want[i]);
+    EXPECT_FALSE(parseTrendCsv(csvOf({"2023-02-29T12:00:00Z" + row})).ok) << "not a leap year";
+    EXPECT_FALSE(parseTrendCsv(csvOf({"2024-04-31T12:00:00Z" + row})).ok);
+}
+
+TEST(TrendCsv, TakesARecordingWhoseLastRowWasCutShortOrBlank) {
+    const QString row = ",1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17";
+    const QByteArray whole = csvOf({"2024-05-01T08:00:00Z" + row, "2024-05-01T08:00:01Z" + row});
+    for (const QByteArray& tail :
+         {QByteArray("2024-05-01T08:00:02Z,1,2,3"), QByteArray("\n"), QByteArray(40, '\0')}) {
+        const TrendCsvLoad load = parseTrendCsv(whole + tail);
+        ASSERT_TRUE(load.ok) << load.error.toStdString();
+        EXPECT_TRUE(load.lastRowIncomplete);
+        EXPECT_EQ(load.series.size(), 2u);
+    }
+    const TrendCsvLoad load = parseTrendCsv(whole);
+    EXPECT_TRUE(load.ok && !load.lastRowIncomplete);
+}
+
+namespace {
+// Bytes made as they are read: a header, a row and then nothing but line ends.
+class EmptyLines : public QIODevice {
+public:
+    explicit EmptyLines(qint64 lines) : length_(qint64(start().size()) + lines) {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 handedOver = 0;
+
+private:
+    static QByteArray start() {
+        return trendCsvHeader().toLatin1() +
+               "2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17\n";
+    }
+    qint64 readData(char* data, qint64 max) override {
+        const QByteArray head = start();
+        const qint64 n = std::min(max, length_ - handedOver);
+        for (qint64 k = 0; k < n; ++k) {
+            const qint64 at = handedOver + k;
+            data[k] = at < head.size() ? head[qsizetype(at)] : '\n';
+        }
+        handedOver += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+    qint64 length_;
+};
+} // namespace
+
+TEST(TrendCsv, RefusesAHundredMillionEmptyLinesAfterReadingAFewOfThem) {
+    EmptyLines lines(100'000'000);
+    const TrendCsvLoad load = loadTrendCsv(lines);
+    EXPECT_FALSE(load.ok);
+    EXPECT_TRUE(load.error.startsWith("line 3: empty")) << load.error.toStdString();
+    EXPECT_LT(lines.handedOver, 1 << 20) << "read no further than the first block";
+}
+
+TEST(TrendCsv, OpensALogLongerThanAWeekWhole) {
+    const std::size_t count = kTrendCapacity + 1000;
+    QByteArray text = trendCsvHeader().toLatin1();
+    text.reserve(qsizetype(count) * 60);
+    TrendCsvRows rows;
+    for (std::size_t k = 0; k < count; ++k)
+        rows.append(text, readingOf(kT0 + 1000 * qint64(k), float(k % 100)));
+    const TrendCsvLoad load = parseTrendCsv(text);
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    ASSERT_EQ(load.series.size(), count);
+    EXPECT_EQ(load.series.msecsAt(0), kT0);
+    EXPECT_EQ(load.series.msecsAt(count - 1), kT0 + 1000 * qint64(count - 1));
+}
+
+TEST(TrendReduce, JoinsReadingsTwoSecondsApartAndBreaksAtOneMillisecondMore) {
+    for (const auto& [step, lines] : {std::pair{qint64(2000), 1u}, std::pair{qint64(2001), 2u}}) {
+        TrendSeries series;
+        series.append(readingOf(kT0, 1));
+        series.append(readingOf(kT0 + step, 2));
+        EXPECT_EQ(reduceMinMax(series, Field::U1, kT0, kT0 + step, 50).size(), lines) << step;
+    }
 }
 
 TEST(TrendReduce, KeepsEachColumnsExtremesInTimeOrderAndBreaksAtGaps) {
@@ -179,7 +319,7 @@ TEST(TrendLog, AppendsRowsBehindOneHeaderAndRefusesAnotherFile) {
         TrendLog log;
         ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
         ASSERT_TRUE(log.append(time, panel, &error)) << error.toStdString();
-        // On the disk before append returns: another reader sees the whole row at once.
+        ASSERT_TRUE(log.close(&error)) << error.toStdString();
         EXPECT_TRUE(readFile(path).endsWith(trendCsvRow(time, panel).toUtf8()));
     }
     EXPECT_EQ(readFile(path), (trendCsvHeader() + trendCsvRow(time, panel).repeated(2)).toUtf8());
@@ -191,6 +331,100 @@ TEST(TrendLog, AppendsRowsBehindOneHeaderAndRefusesAnotherFile) {
     EXPECT_TRUE(error.contains("other.csv")) << error.toStdString();
     EXPECT_EQ(readFile(other), "name,value\nx,1\n");
     EXPECT_FALSE(log.isOpen());
+}
+
+TEST(TrendLog, HandsEachRowToTheDiskOnItsOwn) {
+    QTemporaryDir tmp;
+    const auto gate = std::make_shared<StoreGate>();
+    TrendLog log;
+    log.setStoreWrapper(gatedBy(gate));
+    QString error;
+    ASSERT_TRUE(log.open(tmp.filePath("log.csv"), &error)) << error.toStdString();
+    const Panel panel = panelOf(readingVector("worked_example").texts);
+    for (int k = 0; k < 5; ++k)
+        ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0 + 1000 * k), panel, &error));
+    ASSERT_TRUE(log.close(&error)) << error.toStdString();
+    EXPECT_EQ(gate->count(), 5) << "one write and one sync a row";
+    EXPECT_EQ(loadTrendCsv(tmp.filePath("log.csv")).series.size(), 5u);
+}
+
+TEST(TrendLog, CutsOffATornLastRowBeforeAppending) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    const QString row = "2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17\n";
+    ASSERT_TRUE(writeFile(path, csvOf({row.trimmed()}) + "2024-05-01T08:00:01Z,1,2,3,4"));
+    TrendLog log;
+    QString error, notice;
+    ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
+    EXPECT_EQ(notice, "The last row of " + path + " was incomplete and was removed.");
+    const Panel panel = panelOf(readingVector("worked_example").texts);
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(kT0 + 5000);
+    ASSERT_TRUE(log.append(time, panel, &error));
+    ASSERT_TRUE(log.close(&error));
+    EXPECT_EQ(readFile(path),
+              trendCsvHeader().toUtf8() + row.toUtf8() + trendCsvRow(time, panel).toUtf8());
+    EXPECT_TRUE(loadTrendCsv(path).ok);
+}
+
+TEST(TrendLog, AppendsBehindAHeaderEndingInCrLf) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    const QByteArray header = trendCsvHeader().toLatin1().chopped(1) + "\r\n";
+    ASSERT_TRUE(writeFile(path, header));
+    TrendLog log;
+    QString error, notice;
+    ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
+    EXPECT_TRUE(notice.isEmpty());
+    const Panel panel = panelOf(readingVector("worked_example").texts);
+    ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0), panel, &error));
+    ASSERT_TRUE(log.close(&error));
+    EXPECT_TRUE(readFile(path).startsWith(header + "2024-")) << "no second header";
+    EXPECT_EQ(loadTrendCsv(path).series.size(), 1u);
+}
+
+TEST(TrendLog, RefusesASecondWriterWhileOpen) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    TrendLog first;
+    TrendLog second;
+    QString error;
+    ASSERT_TRUE(first.open(path, &error)) << error.toStdString();
+    EXPECT_FALSE(second.open(path, &error));
+    EXPECT_EQ(error, path + " is being recorded by another program.");
+    EXPECT_EQ(readFile(path), trendCsvHeader().toUtf8()) << "one header";
+    first.close();
+    EXPECT_TRUE(second.open(path, &error)) << error.toStdString();
+}
+
+TEST(TrendLog, RefusesAFifoOrADeviceAsTheLog) {
+    QTemporaryDir tmp;
+    const Fifo fifo(tmp.filePath("pipe"));
+    ASSERT_TRUE(fifo.ok());
+    const Pty pty;
+    ASSERT_TRUE(pty.ok());
+    for (const QString& path : {tmp.filePath("pipe"), pty.slavePath()}) {
+        TrendLog log;
+        QString error;
+        EXPECT_FALSE(log.open(path, &error));
+        EXPECT_TRUE(error.contains(path) && error.contains("not a plain file"))
+            << error.toStdString();
+    }
+    EXPECT_TRUE(fifo.inPlace());
+}
+
+TEST(TrendLog, RemovesAFileItMadeThatGotNoReading) {
+    QTemporaryDir tmp;
+    const QString made = tmp.filePath("new.csv");
+    const QString kept = tmp.filePath("empty.csv");
+    ASSERT_TRUE(writeFile(kept, ""));
+    for (const QString& path : {made, kept}) {
+        TrendLog log;
+        QString error;
+        ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
+        EXPECT_TRUE(log.close(&error));
+    }
+    EXPECT_FALSE(QFileInfo::exists(made)) << "only its header: the meter never answered";
+    EXPECT_EQ(readFile(kept), trendCsvHeader().toUtf8()) << "not this run's file";
 }
 
 TEST(TrendRecorder, AFailedWriteStopsRecordingWithTheReasonAndKeepsTheRowsBefore) {
@@ -207,17 +441,67 @@ TEST(TrendRecorder, AFailedWriteStopsRecordingWithTheReasonAndKeepsTheRowsBefore
         const FileSizeLimit limit(rlim_t(header + 2 * row + row / 2));
         for (int k = 0; k < 3; ++k)
             recorder.onLiveReading(time.addSecs(k), panel, &error);
+        EXPECT_FALSE(recorder.stopRecording(&error)) << "waits for every row";
     }
     EXPECT_FALSE(recorder.isRecording());
-    EXPECT_TRUE(error.contains(path) && error.contains("File too large")) << error.toStdString();
+    EXPECT_TRUE(error.contains(path) && error.contains("File too large") &&
+                error.contains("the 2 readings written before are kept"))
+        << error.toStdString();
     EXPECT_EQ(recorder.series().size(), 3u);
     const TrendCsvLoad load = loadTrendCsv(path); // the two rows before, whole
     ASSERT_TRUE(load.ok) << load.error.toStdString();
     EXPECT_EQ(load.series.size(), 2u);
 
+    // The folder is removed under the recording: nothing is said to be kept.
     QDir(tmp.filePath("gone")).mkpath(".");
     ASSERT_TRUE(recorder.startRecording(tmp.filePath("gone/log.csv"), &error));
     ASSERT_TRUE(QDir(tmp.filePath("gone")).removeRecursively());
+    recorder.onLiveReading(time, panel, &error);
+    ASSERT_TRUE(waitUntil([&] { return recorder.rowsBehind() == 0; }));
     EXPECT_FALSE(recorder.onLiveReading(time, panel, &error));
-    EXPECT_TRUE(error.contains("gone/log.csv")) << error.toStdString();
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_TRUE(error.contains("gone/log.csv") && error.contains("no longer there") &&
+                !error.contains("kept"))
+        << error.toStdString();
+}
+
+TEST(TrendRecorder, ASlowDiskNeverHoldsUpAReadingAndAStalledOneStopsRecording) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    const auto gate = std::make_shared<StoreGate>();
+    HandClock clock;
+    TrendRecorder recorder;
+    recorder.log().setStoreWrapper(gatedBy(gate));
+    recorder.log().setClock(clock.clock());
+    QString error;
+    ASSERT_TRUE(recorder.startRecording(path, &error)) << error.toStdString();
+    const Panel panel = panelOf(readingVector("worked_example").texts);
+    gate->close(); // the disk takes no row until the gate opens
+    for (int k = 0; k < 10; ++k) {
+        clock.advance(1000);
+        // Returns while the disk holds the first row: the reading is never waited for.
+        ASSERT_TRUE(
+            recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(kT0 + 1000 * k), panel, &error))
+            << error.toStdString();
+    }
+    EXPECT_EQ(recorder.rowsBehind(), 10u);
+    gate->release();
+    ASSERT_TRUE(waitUntil([&] { return recorder.rowsBehind() == 0; }));
+    EXPECT_EQ(loadTrendCsv(path).series.size(), 10u);
+
+    // 30 s without the disk taking a row: recording stops and says so.
+    gate->close();
+    ASSERT_TRUE(recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(kT0 + 20000), panel, &error));
+    ASSERT_TRUE(waitUntil([&] { return gate->count() == 11; }));
+    clock.advance(TrendLog::kStallMsecs - 1);
+    EXPECT_TRUE(recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(kT0 + 21000), panel, &error));
+    clock.advance(1);
+    EXPECT_FALSE(
+        recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(kT0 + 22000), panel, &error));
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_TRUE(error.contains(path) && error.contains("30 seconds") &&
+                error.contains("the last 2 readings"))
+        << error.toStdString();
+    EXPECT_EQ(recorder.series().size(), 13u) << "the readings go on";
+    gate->release(); // the abandoned write ends on its own
 }

@@ -5,6 +5,8 @@
 #include "fakes/DiskFaults.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeOutputs.h"
+#include "fakes/GatedStore.h"
+#include "fakes/WaitUntil.h"
 #include "platform/DiskFileStore.h"
 #include "records/Saving.h"
 #include "trend/TrendCsv.h"
@@ -133,7 +135,7 @@ TEST_F(TrendTabTest, RecordingAppendsARowPerReadingAndStopsOnPress) {
     EXPECT_EQ(tab.recordingText(), "Recording to " + path("log.csv"));
     reading("230.10");
     reading("230.20");
-    EXPECT_EQ(linesOf("log.csv").size(), 3);
+    ASSERT_TRUE(waitUntil([this] { return linesOf("log.csv").size() == 3; }));
     EXPECT_TRUE(linesOf("log.csv")[2].contains(",230.20,"));
 
     tab.recordClicked();
@@ -152,20 +154,72 @@ TEST_F(TrendTabTest, AFailingLogStopsRecordingWithAMessage) {
     {
         const FileSizeLimit full(rlim_t(written + 10)); // the disk fills up
         reading("230.20");
+        ASSERT_TRUE(waitUntil([this] { return tab.recorder().rowsBehind() == 0; }));
     }
+    EXPECT_TRUE(alerts.shown.isEmpty()) << "told with the next reading";
+    reading("230.30");
     EXPECT_FALSE(tab.recorder().isRecording());
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].first, "Recording Error!");
     EXPECT_TRUE(alerts.shown[0].second.contains(path("log.csv")))
         << alerts.shown[0].second.toStdString();
     EXPECT_EQ(QFileInfo(path("log.csv")).size(), written) << "the rows before stay whole";
-    EXPECT_EQ(tab.shown().size(), 2u) << "the readings go on";
+    EXPECT_EQ(tab.shown().size(), 3u) << "the readings go on";
 
     // A file that is not a log of readings is refused at the start.
     writeFile(path("other.csv"), "a,b,c\n");
     EXPECT_FALSE(tab.startRecording(path("other.csv")));
     EXPECT_EQ(alerts.shown.size(), 2);
     EXPECT_EQ(readFile(path("other.csv")), "a,b,c\n");
+}
+
+TEST_F(TrendTabTest, SaysHowFarTheDiskIsBehindAndStopsWhenItStalls) {
+    const auto gate = std::make_shared<StoreGate>();
+    HandClock disk;
+    tab.recorder().log().setStoreWrapper(gatedBy(gate));
+    tab.recorder().log().setClock(disk.clock());
+    ASSERT_TRUE(tab.startRecording(path("log.csv")));
+    gate->close();
+    for (int k = 0; k < 5; ++k)
+        reading("230.00");
+    ASSERT_TRUE(waitUntil([&] { return gate->count() == 1; })); // one on its way, four waiting
+    EXPECT_EQ(tab.recordingText(), "Recording to " + path("log.csv"));
+    reading("230.00");
+    EXPECT_EQ(tab.recordingText(),
+              "Recording to " + path("log.csv") + "\nRecording is 6 rows behind");
+    disk.advance(pm::TrendLog::kStallMsecs);
+    reading("230.00");
+    EXPECT_FALSE(tab.recorder().isRecording());
+    EXPECT_TRUE(tab.recordingText().isEmpty());
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].first, "Recording Error!");
+    EXPECT_TRUE(alerts.shown[0].second.contains("has not taken a row for 30 seconds"))
+        << alerts.shown[0].second.toStdString();
+    gate->release();
+}
+
+TEST_F(TrendTabTest, RecordingIntoALogCutByAPowerCutSaysSoAndOpenShowsItsWholeRows) {
+    for (const char* v : {"230.00", "231.00"})
+        reading(v);
+    writeFile(path("cut.csv"), pm::trendCsvText(tab.shown(), 0, 2) + "2026-07-12T08:00:03");
+    opener.answers << path("cut.csv");
+    tab.openClicked();
+    ASSERT_TRUE(tab.showingFile());
+    EXPECT_EQ(tab.shown().size(), 2u);
+    EXPECT_TRUE(tab.heldText().endsWith("; its last row was incomplete and is left out"))
+        << tab.heldText().toStdString();
+    EXPECT_TRUE(alerts.shown.isEmpty());
+
+    ASSERT_TRUE(tab.startRecording(path("cut.csv")));
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].second,
+              "The last row of " + path("cut.csv") + " was incomplete and was removed.");
+    reading("232.00");
+    tab.recordClicked(); // stops, every row on the disk
+    const pm::TrendCsvLoad load = pm::loadTrendCsv(path("cut.csv"));
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(load.series.size(), 3u);
+    EXPECT_FALSE(load.lastRowIncomplete);
 }
 
 TEST_F(TrendTabTest, OpenShowsARecordingWholeOrNotAtAll) {

@@ -101,7 +101,7 @@ TEST_F(TrendWindow, RecordingFromTheStartAppendsEveryReplyUntilRecordIsPressed) 
     link();
     liveReply();
     liveReply();
-    EXPECT_EQ(linesIn(log), 3);
+    ASSERT_TRUE(waitUntil([&] { return linesIn(log) == 3; })) << "on the disk, from its thread";
     EXPECT_TRUE(
         readFile(log).endsWith(pm::trendCsvRow(start.addSecs(2), form.core().panel).toUtf8()));
 

@@ -1,8 +1,10 @@
 #include "platform/AppendFile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,22 +38,39 @@ AppendFile::~AppendFile() {
     close();
 }
 
-bool AppendFile::open(const QString& path, QString* why) {
+AppendFile::Opened AppendFile::open(const QString& path, QString* why) {
     close();
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Not blocking and not taking a terminal as the controlling one: a FIFO or a device named
+    // as the log is looked at, then refused.
+    constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    bool created = true;
+    int fd = ::open(name.constData(), kFlags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = ::open(name.constData(), kFlags);
+    }
     if (fd < 0) {
         *why = systemReason(errno);
-        return false;
+        return Opened::Failed;
     }
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        *why = QStringLiteral("not a plain file");
-        return false;
+        *why = QStringLiteral("it is not a plain file (a device, a pipe or a socket)");
+        return Opened::Failed;
+    }
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        const int error = errno;
+        ::close(fd);
+        *why = systemReason(error);
+        return error == EWOULDBLOCK ? Opened::Locked : Opened::Failed;
     }
     fd_ = fd;
-    return true;
+    created_ = created;
+    return Opened::Yes;
 }
 
 void AppendFile::close() {
@@ -73,6 +92,29 @@ QByteArray AppendFile::tail(qint64 count) const {
     const qint64 length = size();
     count = qMin(count, length);
     return fd_ >= 0 ? readAt(fd_, length - count, count) : QByteArray();
+}
+
+bool AppendFile::truncate(qint64 length, QString* why) {
+    if (::ftruncate(fd_, off_t(length)) != 0 || (::fdatasync(fd_) != 0 && errno != EINVAL)) {
+        *why = systemReason(errno);
+        return false;
+    }
+    return true;
+}
+
+qint64 AppendFile::endOfLastLine() const {
+    // Backwards a block at a time: a cut row is short, but nothing stops a broken file from
+    // ending in a long line.
+    constexpr qint64 kBlock = 4096;
+    for (qint64 end = size(); end > 0;) {
+        const qint64 start = std::max<qint64>(0, end - kBlock);
+        const QByteArray block = readAt(fd_, start, end - start);
+        const qsizetype nl = block.lastIndexOf('\n');
+        if (nl >= 0)
+            return start + nl + 1;
+        end = start;
+    }
+    return 0;
 }
 
 bool AppendFile::write(const QByteArray& bytes, QString* why) {
@@ -107,20 +149,6 @@ bool AppendFile::write(const QByteArray& bytes, QString* why) {
     // EINVAL: the file does not support syncing (a pseudo-file system); the bytes are written.
     if (::fdatasync(fd_) != 0 && errno != EINVAL) {
         *why = systemReason(errno);
-        return false;
-    }
-    return true;
-}
-
-bool readWholeFile(const QString& path, QByteArray* bytes, QString* why) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return false;
-    }
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *why = file.errorString();
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -41,13 +42,19 @@ private:
 QByteArray trendCsvText(const TrendSeries& series, std::size_t first, std::size_t last);
 
 // Reads such a file whole; on any fault nothing is returned but the message, which names the line
-// and what is wrong with it. Rows out of time order are put in order.
+// and what is wrong with it. Rows out of time order are put in order. A last line cut short or
+// blank (power lost while it was written) is left out and said so. Memory follows the rows read,
+// about 90 bytes a reading, whatever the file's length.
 struct TrendCsvLoad {
     bool ok = false;
     QString error;
-    TrendSeries series;
+    TrendSeries series{1};
+    bool lastRowIncomplete = false;
 };
 TrendCsvLoad loadTrendCsv(const QString& path);
+// The same from a device; it is read twice (once to count the rows), so it must seek back to its
+// start unless it is refused on the way.
+TrendCsvLoad loadTrendCsv(QIODevice& in);
 // The same for the bytes of a file; the message starts "line N: ".
 TrendCsvLoad parseTrendCsv(const QByteArray& bytes);
 

@@ -1,10 +1,13 @@
-#include "platform/AppendFile.h"
 #include "trend/TrendCsv.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <optional>
 
 namespace pm {
@@ -119,10 +122,13 @@ bool readValue(const char* begin, const char* end, float& value, quint8& decimal
     return true;
 }
 
+// At most the first 40 characters, converted alone: a bad line may be as long as the file.
 QString quoted(const char* begin, const char* end) {
-    QString text = QString::fromUtf8(begin, end - begin);
-    if (text.size() > 40)
-        text = text.left(40) + QStringLiteral("...");
+    constexpr qsizetype kShown = 40;
+    const qsizetype bytes = std::min<qsizetype>(end - begin, kShown * 4);
+    QString text = QString::fromUtf8(begin, bytes);
+    if (text.size() > kShown || bytes < end - begin)
+        text = text.left(kShown) + QStringLiteral("...");
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
@@ -147,73 +153,188 @@ QString readRow(const char* begin, const char* end, TrendReading& r) {
     return {};
 }
 
+// The lines of a file a block at a time, so that memory follows the longest line allowed, not
+// the file. A longer line is handed over cut at that length and flagged.
+class LineReader {
+public:
+    static constexpr qsizetype kMaxLine = 1024;
+    explicit LineReader(QIODevice& in) : in_(in) {}
+
+    struct Line {
+        const char* begin = nullptr;
+        const char* end = nullptr; // without "\r\n" or "\n"
+        bool ended = false;        // a line end followed
+        bool tooLong = false;
+    };
+    // False once the input is used up. The line stays valid until the next call.
+    bool next(Line& line) {
+        for (;;) {
+            const char* base = buffer_.constData();
+            const qsizetype left = buffer_.size() - pos_;
+            const char* nl = static_cast<const char*>(std::memchr(base + pos_, '\n', size_t(left)));
+            if (nl && nl - (base + pos_) <= kMaxLine + 1) {
+                line = {base + pos_, nl, true, false};
+                if (line.end != line.begin && line.end[-1] == '\r')
+                    --line.end;
+                pos_ = nl - base + 1;
+                return true;
+            }
+            if (left > kMaxLine + 1) {
+                line = {base + pos_, base + pos_ + kMaxLine, false, true};
+                pos_ = buffer_.size();
+                return true;
+            }
+            if (!fill()) {
+                if (pos_ == buffer_.size())
+                    return false;
+                line = {buffer_.constData() + pos_, buffer_.constData() + buffer_.size(), false,
+                        false};
+                pos_ = buffer_.size();
+                return true;
+            }
+        }
+    }
+    bool atEnd() { return pos_ == buffer_.size() && !fill(); }
+    bool failed() const { return failed_; }
+
+private:
+    // More bytes behind those not yet handed over.
+    bool fill() {
+        if (done_)
+            return false;
+        buffer_.remove(0, pos_);
+        pos_ = 0;
+        const qsizetype had = buffer_.size();
+        buffer_.resize(had + kBlock);
+        const qint64 n = in_.read(buffer_.data() + had, kBlock);
+        buffer_.resize(had + std::max<qint64>(n, 0));
+        if (n <= 0) {
+            done_ = true;
+            failed_ = n < 0;
+            return false;
+        }
+        return true;
+    }
+
+    static constexpr qsizetype kBlock = 64 * 1024;
+    QIODevice& in_;
+    QByteArray buffer_;
+    qsizetype pos_ = 0;
+    bool done_ = false;
+    bool failed_ = false;
+};
+
+bool blank(const char* begin, const char* end) {
+    return std::all_of(begin, end, [](char c) { return c == ' ' || c == '\t' || c == '\0'; });
+}
+
+// One pass over a recording: checks every row, counts them and tells whether they come in time
+// order; with `into`, also keeps them, up to `limit` rows (what the first pass counted: a log
+// still being recorded may have grown since).
+struct Pass {
+    QString error;
+    std::size_t rows = 0;
+    bool ordered = true;
+    bool lastIncomplete = false;
+};
+Pass readRecording(QIODevice& in, TrendSeries* into, std::size_t limit) {
+    Pass pass;
+    LineReader lines(in);
+    LineReader::Line line;
+    const QByteArray header = trendCsvHeader().toLatin1().chopped(1);
+    if (!lines.next(line)) {
+        pass.error =
+            lines.failed() ? in.errorString() : QStringLiteral("line 1: the file is empty");
+        return pass;
+    }
+    QByteArrayView first(line.begin, line.end - line.begin);
+    if (first.startsWith("\xEF\xBB\xBF"))
+        first = first.sliced(3);
+    if (first != header) {
+        pass.error = QStringLiteral("line 1: not the header of a readings log, \"%1\"")
+                         .arg(QString::fromLatin1(header));
+        return pass;
+    }
+    qint64 newest = 0;
+    for (qsizetype number = 2; pass.rows < limit && lines.next(line); ++number) {
+        TrendReading r;
+        QString wrong;
+        if (line.tooLong)
+            wrong = QStringLiteral("%1 is longer than %2 characters")
+                        .arg(quoted(line.begin, line.end))
+                        .arg(LineReader::kMaxLine);
+        else if (line.begin == line.end)
+            wrong = QStringLiteral("empty");
+        else
+            wrong = readRow(line.begin, line.end, r);
+        if (!wrong.isEmpty()) {
+            // Power lost while the last row was written leaves it cut short, or blank where the
+            // file system had made room for it: every row before it is whole.
+            const bool cut = !line.ended || blank(line.begin, line.end);
+            if (cut && !line.tooLong && lines.atEnd()) {
+                pass.lastIncomplete = true;
+                break;
+            }
+            pass.error = QStringLiteral("line %1: %2").arg(number).arg(wrong);
+            return pass;
+        }
+        if (pass.rows > 0 && r.msecs < newest)
+            pass.ordered = false;
+        newest = std::max(newest, r.msecs);
+        ++pass.rows;
+        if (into)
+            into->appendAsWritten(r);
+    }
+    if (lines.failed())
+        pass.error = in.errorString();
+    return pass;
+}
+
 } // namespace
 
-TrendCsvLoad parseTrendCsv(const QByteArray& bytes) {
+TrendCsvLoad loadTrendCsv(QIODevice& in) {
     TrendCsvLoad load;
-    const char* p = bytes.constData();
-    const char* const end = p + bytes.size();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        p += 3;
-    // Lines end with "\n" or "\r\n"; the last one may have no end.
-    auto nextLine = [&](const char*& lineEnd) {
-        const char* begin = p;
-        const char* nl = std::find(p, end, '\n');
-        p = nl == end ? end : nl + 1;
-        lineEnd = nl != begin && nl[-1] == '\r' ? nl - 1 : nl;
-        return begin;
-    };
-    const char* lineEnd = nullptr;
-    const char* line = nextLine(lineEnd);
-    const QByteArray header = trendCsvHeader().toLatin1().chopped(1);
-    if (QByteArrayView(line, lineEnd - line) != header) {
-        load.error = line == lineEnd && p == end
-                         ? QStringLiteral("line 1: the file is empty")
-                         : QStringLiteral("line 1: not the header of a readings log, \"%1\"")
-                               .arg(QString::fromLatin1(header));
+    const Pass counted = readRecording(in, nullptr, std::numeric_limits<std::size_t>::max());
+    if (!counted.error.isEmpty()) {
+        load.error = counted.error;
         return load;
     }
-    TrendSeries series(std::max(size_t(std::count(p, end, '\n')) + 1, kTrendCapacity));
-    std::vector<TrendReading> unordered; // only once a row goes back in time
-    for (qsizetype number = 2; p != end; ++number) {
-        line = nextLine(lineEnd);
-        TrendReading r;
-        const QString wrong = line == lineEnd ? QStringLiteral("empty") : readRow(line, lineEnd, r);
-        if (!wrong.isEmpty()) {
-            load.error = QStringLiteral("line %1: %2").arg(number).arg(wrong);
-            return load;
-        }
-        if (unordered.empty() && !series.empty() && r.msecs < series.msecsAt(series.size() - 1)) {
-            unordered.reserve(series.capacity());
-            for (std::size_t i = 0; i < series.size(); ++i)
-                unordered.push_back(series.at(i));
-            series.clear();
-        }
-        if (unordered.empty())
-            series.append(r);
-        else
-            unordered.push_back(r);
+    // Memory for the rows there are, no more: a second pass keeps them.
+    TrendSeries series(counted.rows);
+    if (!in.seek(0)) {
+        load.error = in.errorString();
+        return load;
     }
-    std::stable_sort(
-        unordered.begin(), unordered.end(),
-        [](const TrendReading& a, const TrendReading& b) { return a.msecs < b.msecs; });
-    for (const TrendReading& r : unordered)
-        series.append(r);
+    const Pass kept = readRecording(in, &series, counted.rows);
+    if (!kept.error.isEmpty() || series.size() != counted.rows) {
+        load.error = kept.error.isEmpty() ? QStringLiteral("the file changed while it was read")
+                                          : kept.error;
+        return load;
+    }
+    if (!counted.ordered)
+        series.sortByTime();
     load.series = std::move(series);
+    load.lastRowIncomplete = counted.lastIncomplete;
     load.ok = true;
     return load;
 }
 
+TrendCsvLoad parseTrendCsv(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return loadTrendCsv(buffer);
+}
+
 TrendCsvLoad loadTrendCsv(const QString& path) {
-    QByteArray bytes;
-    QString why;
     const QString name = QDir::toNativeSeparators(path);
-    if (!readWholeFile(path, &bytes, &why)) {
-        TrendCsvLoad load;
-        load.error = QStringLiteral("%1 could not be read: %2").arg(name, why);
+    QFile file(path);
+    TrendCsvLoad load;
+    if (!file.open(QIODevice::ReadOnly)) {
+        load.error = QStringLiteral("%1 could not be read: %2").arg(name, file.errorString());
         return load;
     }
-    TrendCsvLoad load = parseTrendCsv(bytes);
+    load = loadTrendCsv(file);
     if (!load.ok)
         load.error = QStringLiteral("%1 is not a readings log: %2.").arg(name, load.error);
     return load;

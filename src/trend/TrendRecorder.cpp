@@ -2,12 +2,12 @@
 
 namespace pm {
 
-bool TrendRecorder::startRecording(const QString& path, QString* error) {
-    return log_.open(path, error);
+bool TrendRecorder::startRecording(const QString& path, QString* error, QString* notice) {
+    return log_.open(path, error, notice);
 }
 
-void TrendRecorder::stopRecording() {
-    log_.close();
+bool TrendRecorder::stopRecording(QString* error) {
+    return log_.close(error);
 }
 
 bool TrendRecorder::onLiveReading(const QDateTime& time, const ReadingTexts& texts,

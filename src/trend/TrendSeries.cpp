@@ -3,6 +3,8 @@
 #include "protocol/Fmtval.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <type_traits>
 
 namespace pm {
 
@@ -40,11 +42,40 @@ void TrendSeries::append(qint64 msecs, const ReadingTexts& texts) {
 }
 
 void TrendSeries::append(const TrendReading& reading) {
+    store(empty() ? reading.msecs : std::max(reading.msecs, msecsAt(size() - 1)), reading);
+}
+
+void TrendSeries::appendAsWritten(const TrendReading& reading) {
+    store(reading.msecs, reading);
+}
+
+void TrendSeries::sortByTime() {
+    // One index a reading and one column at a time, so that memory grows by 12 bytes a reading,
+    // not by a second copy of the readings.
+    std::vector<std::uint32_t> order(size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = std::uint32_t(slot(i));
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::uint32_t a, std::uint32_t b) { return msecs_[a] < msecs_[b]; });
+    auto permute = [&order](auto& column) {
+        std::remove_reference_t<decltype(column)> sorted;
+        sorted.reserve(column.capacity());
+        for (std::uint32_t s : order)
+            sorted.push_back(column[s]);
+        column.swap(sorted);
+    };
+    permute(msecs_);
+    permute(decimals_);
+    for (auto& v : values_)
+        permute(v);
+    head_ = 0;
+}
+
+void TrendSeries::store(qint64 msecs, const TrendReading& reading) {
     quint64 decimals = 0;
     for (int f = 0; f < kFieldCount; ++f)
         decimals |= quint64(std::min<int>(reading.decimals[size_t(f)], kTrendMaxDecimals))
                     << (kDecimalBits * f);
-    const qint64 msecs = empty() ? reading.msecs : std::max(reading.msecs, msecsAt(size() - 1));
     if (size() < capacity_) {
         // Storage for the whole capacity at once: a week never moves in memory, nor doubles.
         if (msecs_.capacity() < capacity_) {

@@ -46,6 +46,10 @@ public:
     // held (the system clock was set back) is taken as the newest, so the series stays in order.
     void append(qint64 msecs, const ReadingTexts& texts);
     void append(const TrendReading& reading);
+    // A reading of a file as it was written, out of time order or not; once all are in,
+    // sortByTime() puts them in order (readings of one time stay in the order they came).
+    void appendAsWritten(const TrendReading& reading);
+    void sortByTime();
     void clear();
 
     std::size_t size() const { return msecs_.size(); }
@@ -63,6 +67,7 @@ public:
     std::array<TrendRun, 2> runs(std::size_t first, std::size_t last, Field f) const;
 
 private:
+    void store(qint64 msecs, const TrendReading& reading);
     std::size_t slot(std::size_t i) const {
         const std::size_t s = head_ + i;
         return s < size() ? s : s - size();

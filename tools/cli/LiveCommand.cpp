@@ -26,10 +26,13 @@ const QString kDescription = QStringLiteral(
     "panel). Runs until --count readings have come or Ctrl-C; fails when the meter does not\n"
     "answer or stops answering for 5 seconds.\n"
     "\n"
-    "With --output, each CSV row is appended to FILE and on the disk before the next\n"
-    "reading is asked for, so a killed process or a power cut loses no row written. A new or\n"
-    "empty file gets the header; a file that starts with it gets none; any other file is\n"
-    "refused and left as it was. For unattended logging:\n"
+    "With --output, each CSV row is appended to FILE and synced to the disk, so a killed\n"
+    "process or a power cut loses no row written. A new or empty file gets the header; a file\n"
+    "that starts with it gets none, and a last row cut short by a power cut is removed first;\n"
+    "any other file, and a file another program is recording into, is refused and left as it\n"
+    "was. A meter that stops answering is reported and looked for again on its port, and the\n"
+    "rows go on when it answers: only Ctrl-C, --count or a failed write end the run. For\n"
+    "unattended logging:\n"
     "  phasemeter-cli live --format csv --output readings.csv");
 
 } // namespace
@@ -83,10 +86,13 @@ int runLive(const QStringList& arguments) {
     TrendRecorder recorder(1);
     if (!o.output.isEmpty()) {
         QString error;
-        if (!recorder.startRecording(o.output, &error)) {
+        QString notice;
+        if (!recorder.startRecording(o.output, &error, &notice)) {
             printError(error);
             return kExitFailure;
         }
+        if (!notice.isEmpty())
+            printError(notice);
     }
 
     // A named device is the only port: the search then tries it alone.
@@ -127,9 +133,34 @@ int runLive(const QStringList& arguments) {
         printError(message);
         finish(kExitFailure);
     };
+    // Unattended logging outlasts a meter switched off or a loose cable: the gap shows in the
+    // file as missing times.
+    bool lost = false;
+    if (!o.output.isEmpty()) {
+        link.keepLookingAfterLoss();
+        link.onLinkLost = [&lost](const QString& message) {
+            lost = true;
+            printError(message + QStringLiteral(" Looking for it again; recording goes on when "
+                                                "it answers."));
+        };
+        link.onLinked = [&lost, &link] {
+            if (lost)
+                printError(QStringLiteral("The meter answers again on %1; recording goes on.")
+                               .arg(link.linkedPort()));
+            lost = false;
+        };
+    }
     SignalWatcher interrupt([&finish](int) { finish(kExitOk); });
     link.start();
-    return QCoreApplication::exec();
+    int code = QCoreApplication::exec();
+    // Every reading accepted reaches the disk before the tool ends; a header that got no reading
+    // goes again if this run made the file.
+    QString error;
+    if (!recorder.stopRecording(&error)) {
+        printError(error);
+        code = kExitFailure;
+    }
+    return code;
 }
 
 } // namespace pm::cli

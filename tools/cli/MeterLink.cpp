@@ -43,7 +43,7 @@ void MeterLink::searchTick(const std::function<void()>& search) {
     FormState& f = core_.form;
     const bool handOver = f.linked != kFalse;
     // The last port of the round has had its tick to answer, like every other.
-    if (!handOver && tried_ >= portsPerRound_) {
+    if (!handOver && tried_ >= portsPerRound_ && !(keepLooking_ && everLinked_)) {
         const QString report = roundReport();
         stop();
         if (onFailure)
@@ -58,6 +58,8 @@ void MeterLink::searchTick(const std::function<void()>& search) {
             onLinked();
         return;
     }
+    if (keepLooking_ && everLinked_)
+        return; // searching until the meter is back: nothing to give up on or report
     ++tried_;
     const int n = port_.commPort();
     const QString device = port_.deviceName(n);
@@ -97,6 +99,13 @@ void MeterLink::afterHandler() {
     if (stopped_)
         return;
     const bool linked = core_.form.linked == kTrue;
+    if (wasLinked_ && !linked && keepLooking_) {
+        // The core has turned the search on again; it goes on until the meter answers.
+        wasLinked_ = false;
+        if (onLinkLost)
+            onLinkLost(lostMessage());
+        return;
+    }
     if (wasLinked_ && !linked) {
         const QString message = lostMessage();
         stop();
@@ -105,6 +114,7 @@ void MeterLink::afterHandler() {
         return;
     }
     wasLinked_ = linked;
+    everLinked_ = everLinked_ || linked;
 }
 
 } // namespace pm::cli

@@ -24,6 +24,9 @@ public:
 
     // Starts the search, as the window does at start-up.
     void start();
+    // Once linked, a lost link is told through onLinkLost and the search goes on, round after
+    // round, as the window's does, instead of ending in onFailure. For unattended logging.
+    void keepLookingAfterLoss() { keepLooking_ = true; }
     // Stops every timer and closes the port; nothing is reported after this.
     void stop();
 
@@ -33,9 +36,10 @@ public:
     // "Lost the link to the meter on ...": what to say when the meter has stopped answering.
     QString lostMessage() const;
 
-    std::function<void()> onLinked;                // the search has handed over to polling
-    std::function<void(ReplyKind)> onReply;        // after each receive event
-    std::function<void(const QString&)> onFailure; // no answer in a round, or the link lost
+    std::function<void()> onLinked;                 // the search has handed over to polling
+    std::function<void(ReplyKind)> onReply;         // after each receive event
+    std::function<void(const QString&)> onFailure;  // no answer in a round, or the link lost
+    std::function<void(const QString&)> onLinkLost; // with keepLookingAfterLoss()
 
 private:
     void searchTick(const std::function<void()>& search);
@@ -49,6 +53,8 @@ private:
     int tried_ = 0;
     QStringList outcomes_; // per port tried: what came of it
     bool wasLinked_ = false;
+    bool everLinked_ = false;
+    bool keepLooking_ = false;
     bool stopped_ = false;
 };
 

@@ -14,6 +14,8 @@ namespace pm {
 
 namespace {
 const QString kCsvFilter = QStringLiteral("csv (*.csv)|*.csv|");
+// A row or two waiting is a sync under way; more means the disk is not keeping up.
+constexpr std::size_t kRowsBehindShown = 5;
 
 QString localTime(qint64 msecs) {
     return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -55,19 +57,26 @@ void TrendTab::liveReading(const ReadingTexts& texts) {
 }
 
 bool TrendTab::startRecording(const QString& path) {
-    recorder_.stopRecording();
     QString why;
-    const bool started = recorder_.startRecording(path, &why);
+    if (!recorder_.stopRecording(&why))
+        recordingError(alerts_, why);
+    QString notice;
+    const bool started = recorder_.startRecording(path, &why, &notice);
     notify();
     if (!started)
         recordingError(alerts_, why);
+    else if (!notice.isEmpty())
+        alerts_.warn(QStringLiteral("Recording"), notice);
     return started;
 }
 
 void TrendTab::recordClicked() {
     if (recorder_.isRecording()) {
-        recorder_.stopRecording();
+        QString why;
+        const bool ok = recorder_.stopRecording(&why);
         notify();
+        if (!ok)
+            recordingError(alerts_, why);
         return;
     }
     const QString path = chooseSavePath(services_, saveRequest(services_, kCsvFilter));
@@ -88,7 +97,7 @@ void TrendTab::openClicked() {
         alerts_.warn(QStringLiteral("Opening Error!"), load.error);
         return;
     }
-    file_ = OpenedFile{choice.fileName, std::move(load.series)};
+    file_ = OpenedFile{choice.fileName, std::move(load.series), load.lastRowIncomplete};
     viewport_.follow(TrendViewport::Span::All);
     notify();
 }
@@ -143,12 +152,16 @@ QString TrendTab::heldText() const {
     const TrendSeries& s = shown();
     if (file_) {
         const QString name = QFileInfo(file_->path).fileName();
+        // Power lost while the last row was written: the rows before it are all there.
+        const QString cut = file_->lastRowIncomplete
+                                ? QStringLiteral("; its last row was incomplete and is left out")
+                                : QString();
         if (s.empty())
-            return QStringLiteral("%1: no readings").arg(name);
-        return QStringLiteral("%1: %2 readings from %3 to %4")
+            return QStringLiteral("%1: no readings%2").arg(name, cut);
+        return QStringLiteral("%1: %2 readings from %3 to %4%5")
             .arg(name)
             .arg(s.size())
-            .arg(localTime(s.msecsAt(0)), localTime(s.msecsAt(s.size() - 1)));
+            .arg(localTime(s.msecsAt(0)), localTime(s.msecsAt(s.size() - 1)), cut);
     }
     if (s.empty())
         return QStringLiteral("No readings yet");
@@ -161,7 +174,11 @@ QString TrendTab::heldText() const {
 QString TrendTab::recordingText() const {
     if (!recorder_.isRecording())
         return {};
-    return QStringLiteral("Recording to %1").arg(recorder_.recordingPath());
+    const QString to = QStringLiteral("Recording to %1").arg(recorder_.recordingPath());
+    const std::size_t behind = recorder_.rowsBehind();
+    if (behind <= kRowsBehindShown)
+        return to;
+    return to + QStringLiteral("\nRecording is %1 rows behind").arg(behind);
 }
 
 TrendPicture TrendTab::picture(int columns) const {

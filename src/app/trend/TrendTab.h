@@ -75,6 +75,7 @@ public:
     void pan(qint64 msecs);
 
     const TrendRecorder& recorder() const { return recorder_; }
+    TrendRecorder& recorder() { return recorder_; }
     const TrendSelection& selection() const { return selection_; }
     const TrendViewport& viewport() const { return viewport_; }
     bool showingFile() const { return file_.has_value(); }
@@ -83,6 +84,7 @@ public:
     TrendViewport::Range shownRange() const;
     // Where the readings shown come from and from when.
     QString heldText() const;
+    // The file recorded to and, when the disk falls behind, by how many rows.
     QString recordingText() const;
 
     // What the plot shows on `columns` pixel columns.
@@ -92,6 +94,7 @@ private:
     struct OpenedFile {
         QString path;
         TrendSeries series;
+        bool lastRowIncomplete = false;
     };
 
     void notify();
