@@ -73,6 +73,30 @@ TEST(CliWiring, ChecksABlockAndRefusesABadCommandLine) {
     EXPECT_TRUE(missing.err.contains("/nonexistent/ttyUSB7")) << missing.err.toStdString();
 }
 
+TEST(CliWiring, FourWireAndVectorGroupInJson) {
+    const CliRun fourWire =
+        runCli({"wiring", "--system", "3p4w", "--elements", "23", "--format", "json", "--block",
+                "10 27 10 27 88 13 88 13 01 01 03 03 B0 04 58 02 C8 00 D0 07 88 13"});
+    ASSERT_EQ(fourWire.exitCode, 0) << fourWire.err.toStdString();
+    const QJsonObject f = QJsonDocument::fromJson(fourWire.out).object();
+    EXPECT_EQ(f["elements"].toString(), "23");
+    EXPECT_EQ(f["sequence"].toString(), "positive");
+    const QJsonObject best = f["matches"].toArray().first().toObject();
+    EXPECT_EQ(best["i1"].toString(), "+B");
+    EXPECT_EQ(best["i2"].toString(), "-C") << "element 3's own current, reversed";
+    EXPECT_DOUBLE_EQ(best["share2"].toDouble(), -1.0);
+
+    const CliRun group =
+        runCli({"wiring", "--system", "group", "--format", "json", "--block",
+                "10 27 10 27 88 13 88 13 01 01 03 03 E4 0C 58 02 36 09 E6 0D 88 13"});
+    ASSERT_EQ(group.exitCode, 0) << group.err.toStdString();
+    const QJsonObject g = QJsonDocument::fromJson(group.out).object();
+    EXPECT_EQ(g["clock"].toInt(), 11);
+    EXPECT_DOUBLE_EQ(g["angle"].toDouble(), 330.0);
+    EXPECT_TRUE(g["sequence"].isNull());
+    EXPECT_TRUE(g["matches"].toArray().isEmpty());
+}
+
 TEST(SimWiring, ScenariosGiveTheAnglesOfTheirConnection) {
     QString error;
     auto s = pm::sim::parseWiringScenario("3p4w:23:+B:-B", error);
