@@ -161,7 +161,8 @@ ChannelPower channelPower(const WiringReading& r, int ch) {
     p.character = std::abs(sine) < 0.05 ? LoadCharacter::Resistive
                   : sine > 0            ? LoadCharacter::Inductive
                                         : LoadCharacter::Capacitive;
-    p.flowsBack = cosine < 0;
+    // At 90° and 270° exactly no power flows either way (the cosine is then about 1e-16).
+    p.flowsBack = cosine < -kSlack;
     // The panel shows P and Q without their signs; the power angle gives them back.
     if (p.signal) {
         p.p = (cosine < 0 && r.activePower[c] != 0) ? -r.activePower[c] : r.activePower[c];

@@ -7,12 +7,15 @@
 #include "platform/PortMap.h"
 #include "protocol/Decode.h"
 
+#include <QByteArrayList>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 namespace pm::cli {
 
@@ -48,8 +51,27 @@ double rounded(double value, int decimals) {
     return r == 0 ? 0.0 : r; // no "-0"
 }
 
-QJsonValue optionalNumber(const std::optional<double>& value, int decimals) {
-    return value ? QJsonValue(rounded(*value, decimals)) : QJsonValue(QJsonValue::Null);
+// A JSON value as QJsonDocument writes it: strings escaped, numbers in their shortest form.
+QByteArray json(const QJsonValue& value) {
+    const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);
+}
+
+QByteArray optionalNumber(const std::optional<double>& value, int decimals) {
+    return json(value ? QJsonValue(rounded(*value, decimals)) : QJsonValue(QJsonValue::Null));
+}
+
+// An object whose keys keep the order given, the order the documentation lists them in.
+using Fields = std::vector<std::pair<const char*, QByteArray>>;
+QByteArray object(const Fields& fields) {
+    QByteArrayList members;
+    for (const auto& [key, value] : fields)
+        members << json(QString::fromLatin1(key)) + ':' + value;
+    return '{' + members.join(',') + '}';
+}
+
+QByteArray array(const QByteArrayList& items) {
+    return '[' + items.join(',') + ']';
 }
 
 WiringSettings settingsFrom(const QCommandLineParser& p) {
@@ -95,65 +117,60 @@ WiringSettings settingsFrom(const QCommandLineParser& p) {
     return s;
 }
 
-QJsonArray matchesJson(const WiringResult& r) {
-    QJsonArray matches;
-    for (const ThreeWireMatch& m : r.threeWire) {
-        matches.append(QJsonObject{
-            {QStringLiteral("terminals"), m.connection.terminalText()},
-            {QStringLiteral("i1"), m.connection.i1.code()},
-            {QStringLiteral("i2"), m.connection.i2.code()},
-            {QStringLiteral("load_angle"), rounded(m.loadAngle, 1)},
-            {QStringLiteral("pf"), rounded(std::cos(m.loadAngle * std::numbers::pi / 180), 3)},
-            {QStringLiteral("k"), optionalNumber(m.k, 3)},
-            {QStringLiteral("correct"), m.connection.correct()},
-        });
-    }
-    for (const FourWireMatch& m : r.fourWire) {
-        matches.append(QJsonObject{
-            {QStringLiteral("i1"), fourWireCurrent(r.settings, 0, m.channels[0]).code()},
-            {QStringLiteral("i2"), fourWireCurrent(r.settings, 1, m.channels[1]).code()},
-            {QStringLiteral("load_angle"), rounded(m.loadAngle, 1)},
-            {QStringLiteral("pf"), rounded(std::cos(m.loadAngle * std::numbers::pi / 180), 3)},
-            {QStringLiteral("share1"), optionalNumber(m.channels[0].share, 3)},
-            {QStringLiteral("share2"), optionalNumber(m.channels[1].share, 3)},
-            {QStringLiteral("correct"), m.faults() == 0},
-        });
-    }
-    return matches;
+QByteArray matchesJson(const WiringResult& r) {
+    const auto pf = [](double phi) {
+        return json(rounded(std::cos(phi * std::numbers::pi / 180), 3));
+    };
+    QByteArrayList matches;
+    for (const ThreeWireMatch& m : r.threeWire)
+        matches << object({{"terminals", json(m.connection.terminalText())},
+                           {"i1", json(m.connection.i1.code())},
+                           {"i2", json(m.connection.i2.code())},
+                           {"load_angle", json(rounded(m.loadAngle, 1))},
+                           {"pf", pf(m.loadAngle)},
+                           {"k", optionalNumber(m.k, 3)},
+                           {"correct", json(m.connection.correct())}});
+    for (const FourWireMatch& m : r.fourWire)
+        matches << object({{"i1", json(fourWireCurrent(r.settings, 0, m.channels[0]).code())},
+                           {"i2", json(fourWireCurrent(r.settings, 1, m.channels[1]).code())},
+                           {"load_angle", json(rounded(m.loadAngle, 1))},
+                           {"pf", pf(m.loadAngle)},
+                           {"share1", optionalNumber(m.channels[0].share, 3)},
+                           {"share2", optionalNumber(m.channels[1].share, 3)},
+                           {"correct", json(m.faults() == 0)}});
+    return array(matches);
 }
 
 QByteArray jsonText(const WiringResult& r) {
     const WiringSettings& s = r.settings;
-    QJsonObject o;
-    o.insert(QStringLiteral("system"), s.system == WiringSystem::ThreeWire  ? "3p3w"
+    Fields fields;
+    fields.emplace_back("system", json(s.system == WiringSystem::ThreeWire  ? "3p3w"
                                        : s.system == WiringSystem::FourWire ? "3p4w"
-                                                                            : "group");
+                                                                            : "group"));
     if (s.system == WiringSystem::VectorGroup) {
-        o.insert(QStringLiteral("sequence"), QJsonValue::Null);
-        o.insert(QStringLiteral("clock"), r.group->clock);
-        o.insert(QStringLiteral("angle"), rounded(r.group->angle, 1));
-        o.insert(QStringLiteral("deviation"), rounded(r.group->deviation, 1));
+        fields.emplace_back("sequence", json(QJsonValue::Null));
+        fields.emplace_back("clock", json(r.group->clock));
+        fields.emplace_back("angle", json(rounded(r.group->angle, 1)));
+        fields.emplace_back("deviation", json(rounded(r.group->deviation, 1)));
     } else {
-        o.insert(QStringLiteral("sequence"), sequenceName(r.sequence));
+        fields.emplace_back("sequence", json(sequenceName(r.sequence)));
     }
     if (s.system == WiringSystem::FourWire)
-        o.insert(QStringLiteral("elements"),
-                 QStringLiteral("%1%2").arg(s.firstElement).arg(s.secondElement()));
-    o.insert(QStringLiteral("matches"), matchesJson(r));
-    o.insert(QStringLiteral("notes"), QJsonArray::fromStringList(r.notes));
-    o.insert(QStringLiteral("verdict"), wiringVerdict(r));
-    QJsonArray channels;
+        fields.emplace_back(
+            "elements", json(QStringLiteral("%1%2").arg(s.firstElement).arg(s.secondElement())));
+    fields.emplace_back("matches", matchesJson(r));
+    fields.emplace_back("notes", json(QJsonArray::fromStringList(r.notes)));
+    fields.emplace_back("verdict", json(wiringVerdict(r)));
+    QByteArrayList channels;
     for (const ChannelPower& c : r.channels)
-        channels.append(QJsonObject{
-            {QStringLiteral("signal"), c.signal},
-            {QStringLiteral("character"), characterName(c.character)},
-            {QStringLiteral("power_flows_back"), c.flowsBack},
-            {QStringLiteral("p"), rounded(c.p, 4)},
-            {QStringLiteral("q"), rounded(c.q, 4)},
-        });
-    o.insert(QStringLiteral("channels"), channels);
-    o.insert(QStringLiteral("total_p"), rounded(r.totalP, 4));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+        channels << object({{"signal", json(c.signal)},
+                            {"character", json(characterName(c.character))},
+                            {"power_flows_back", json(c.flowsBack)},
+                            {"p", json(rounded(c.p, 4))},
+                            {"q", json(rounded(c.q, 4))}});
+    fields.emplace_back("channels", array(channels));
+    fields.emplace_back("total_p", json(rounded(r.totalP, 4)));
+    return object(fields) + '\n';
 }
 
 QString plainText(const WiringResult& r) {
