@@ -153,6 +153,15 @@ TEST(WiringCheck, CorrectionFactorStandsStillUnderOnePercent) {
     EXPECT_FALSE(correctionFactor(90, 89.01, 0));
     EXPECT_FALSE(correctionFactor(90, 270, 0));
     EXPECT_LT(*correctionFactor(55.8, 175.8, 25.8), 0) << "runs backwards";
+
+    // A load range up to 90°: a purely reactive load has no real energy, K is 0, not a share.
+    WiringSettings reactive = common(2);
+    reactive.loadRange = {-30, 90};
+    const WiringResult r =
+        checkWiring(reading(connection("ABC", {'A', true}, {'C'}), 90), reactive);
+    ASSERT_FALSE(r.threeWire.empty());
+    EXPECT_EQ(wiringVerdict(r), "Element 1 current reversed (I1 = \u2212Ia). There is no real "
+                                "energy, yet the meter registers some: K = 0.000.");
 }
 
 TEST(WiringVerdict, NamesTheCorrectAndTheReversedConnectionWithK) {

@@ -36,6 +36,9 @@ char tappedPhase(int element, PhaseTap tap) {
 QString energySentence(const std::optional<double>& k) {
     if (!k)
         return QStringLiteral("The meter stands still: it registers none of the energy.");
+    // At a load angle of ±90° there is no real energy to register a share of.
+    if (std::abs(*k) < 0.0005)
+        return QStringLiteral("There is no real energy, yet the meter registers some: K = 0.000.");
     if (*k < 0)
         return QStringLiteral("The meter runs backwards: K = %1.").arg(fmtval(float(*k), 3));
     return QStringLiteral("The meter registers %1% of the energy: K = %2.")
