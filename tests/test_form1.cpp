@@ -43,7 +43,7 @@ TEST_F(Window, StartsWithItsDesignedControlsAndCaptions) {
     EXPECT_EQ(child("Picture1")->geometry(), QRect(680, 24, 78, 70));
     EXPECT_FALSE(child<QLabel>("Picture1")->pixmap().isNull());
 
-    EXPECT_EQ(tabs()->count(), 4); // and "Phasor" and "Trend", pictures of the live readings
+    EXPECT_EQ(tabs()->count(), 5); // and "Phasor", "Trend" and "Wiring", on the live readings
     EXPECT_EQ(tabs()->tabText(0), "Realtime");
     EXPECT_EQ(tabs()->tabText(1), "Recall");
     EXPECT_EQ(tabs()->currentIndex(), 0);

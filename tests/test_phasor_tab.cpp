@@ -38,11 +38,12 @@ struct PhasorTab : WindowFixture {
 } // namespace
 
 TEST_F(PhasorTab, IsTheThirdTabAndTakesThePanelsPlace) {
-    ASSERT_EQ(tabs()->count(), 4);
+    ASSERT_EQ(tabs()->count(), 5);
     EXPECT_EQ(tabs()->tabText(0), "Realtime");
     EXPECT_EQ(tabs()->tabText(1), "Recall");
     EXPECT_EQ(tabs()->tabText(2), "Phasor");
     EXPECT_EQ(tabs()->tabText(3), "Trend");
+    EXPECT_EQ(tabs()->tabText(4), "Wiring");
     EXPECT_EQ(diagram()->geometry(), frame1()->geometry());
     EXPECT_FALSE(diagram()->isVisible()) << "the window opens on the real-time panel";
 

@@ -10,8 +10,10 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTabBar>
 #include <QTableView>
@@ -124,4 +126,30 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     EXPECT_FALSE(grid->isVisible());
     ASSERT_TRUE(waitUntil([&] { return state.lastcmd == pm::CmdLive; }, 3000));
     screenshot(form, QStringLiteral("simulator-phasor"));
+}
+
+// The wiring check on the simulated meter, wired with element 1's current transformer the wrong
+// way round.
+TEST(WindowOnSimulator, ChecksTheWiringOfAReversedCurrentTransformer) {
+    SimProcess sim({"--wiring", "3p3w:ABC:-A:+C", "--load-angle", "25.8"});
+    ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
+    const PortList com1({sim.device()});
+
+    pm::QtSerialPort port;
+    pm::Form1 form(port);
+    form.startTimers();
+    form.show();
+    auto* tabs = form.findChild<QTabBar*>("TabStrip1");
+    auto* verdict = form.findChild<QLabel*>("WiringVerdict");
+    auto* common = form.findChild<QComboBox*>("WiringCommon");
+    auto* site = form.findChild<QLineEdit*>("WiringSite");
+    ASSERT_TRUE(tabs && verdict && common && site);
+    click(tabs, tabs->tabRect(4).center());
+    common->setCurrentIndex(2);
+    site->setText(QStringLiteral("Feeder 7, panel 2"));
+    ASSERT_TRUE(waitUntil([&] { return verdict->text().startsWith("Element 1"); }, 8000))
+        << verdict->text().toStdString();
+    EXPECT_EQ(verdict->text(), "Element 1 current reversed (I1 = \u2212Ia). The meter registers "
+                               "27.9% of the energy: K = 3.583.");
+    screenshot(form, QStringLiteral("simulator-wiring"));
 }

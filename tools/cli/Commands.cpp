@@ -6,6 +6,7 @@ int runScan(const QStringList& arguments);
 int runLive(const QStringList& arguments);
 int runDecode(const QStringList& arguments);
 int runRecords(const QStringList& arguments);
+int runWiring(const QStringList& arguments);
 
 // A new subcommand is one file with its run function, and one line here.
 std::span<const Command> commands() {
@@ -14,6 +15,8 @@ std::span<const Command> commands() {
         {"live", "Print the live readings once a second, as a report or as CSV.", runLive},
         {"decode", "Print the report of measurement blocks given in hex.", runDecode},
         {"records", "Download the stored records into a text, xlsx or CSV file.", runRecords},
+        {"wiring", "Check the meter's connections from one reading and print the verdict.",
+         runWiring},
     };
     return table;
 }

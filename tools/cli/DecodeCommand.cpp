@@ -1,44 +1,12 @@
 #include "cli/Cli.h"
+#include "cli/HexBlock.h"
 #include "cli/ReadingFormat.h"
 #include "protocol/Decode.h"
 #include "protocol/Reading.h"
 
 #include <QList>
-#include <optional>
 
 namespace pm::cli {
-
-namespace {
-
-constexpr int kBlockSize = 22;
-
-// One block in hex, blanks allowed anywhere; none, with the reason in `error`, when it is not
-// exactly 22 bytes of hex.
-std::optional<QByteArray> blockFromHex(const QString& text, QString& error) {
-    QByteArray digits;
-    for (const QChar c : text) {
-        if (c.isSpace())
-            continue;
-        const char16_t u = c.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))) {
-            error = QStringLiteral("\"%1\" is not a hex digit").arg(c);
-            return std::nullopt;
-        }
-        digits += char(u);
-    }
-    if (digits.size() % 2 != 0) {
-        error = QStringLiteral("it has an odd number of hex digits");
-        return std::nullopt;
-    }
-    if (digits.size() != 2 * kBlockSize) {
-        const auto bytes = digits.size() / 2;
-        error = QStringLiteral("it holds %1 %2").arg(bytes).arg(bytes == 1 ? "byte" : "bytes");
-        return std::nullopt;
-    }
-    return QByteArray::fromHex(digits);
-}
-
-} // namespace
 
 int runDecode(const QStringList& arguments) {
     QCommandLineParser parser;

@@ -2,6 +2,7 @@
 
 #include "sim/Frames.h"
 #include "sim/Instrument.h"
+#include "sim/WiringScenario.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -151,6 +152,7 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("verbose"),
          QStringLiteral("Log every request and what was sent back on standard error.")},
     });
+    addWiringOptions(p);
 
     SimOptions out;
     QStringList argv = arguments;
@@ -222,6 +224,8 @@ SimOptions parseSimOptions(const QStringList& arguments) {
             if (!c.file)
                 throw Problem{QStringLiteral("Record file %1: %2.").arg(name, error)};
         }
+        if (const QString wiring = readWiringOptions(p, c); !wiring.isEmpty())
+            throw Problem{wiring};
     } catch (const Problem& problem) {
         out.outcome = SimOptions::UsageError;
         out.message = problem.text + QStringLiteral(" See phasemeter-sim --help.");

@@ -145,7 +145,23 @@ double textBlock(QPainter& p, const QRectF& rect, double y, const QString& text)
     return used.bottom() + 4;
 }
 
-void drawInfo(QPainter& p, const PhasorPicture& pic, const QRectF& r) {
+// The correct connection's directions, faint and dotted, behind the measured arrows.
+void drawIdeal(QPainter& p, const PhasorOverlay& overlay, const PhasorLayout& l) {
+    for (int n = 0; n < 4; ++n) {
+        const auto& angle = overlay.ideal[size_t(n)];
+        if (!angle)
+            continue;
+        QColor color = PhasorDiagram::channelColor(n % 2);
+        color.setAlpha(70);
+        QPen pen(color, kPenWidth + 3);
+        pen.setStyle(Qt::DotLine);
+        p.setPen(pen);
+        const double radius = n < 2 ? l.voltageRadius : l.currentRadius;
+        p.drawLine(l.centre, l.centre + endPoint(*angle, radius));
+    }
+}
+
+void drawInfo(QPainter& p, const PhasorPicture& pic, const QRectF& r, bool ideal) {
     double y = r.top();
     for (int ch : {0, 1}) {
         QPen pen(PhasorDiagram::channelColor(ch), kPenWidth);
@@ -164,6 +180,10 @@ void drawInfo(QPainter& p, const PhasorPicture& pic, const QRectF& r) {
     y = textBlock(p, r, y + 4,
                   QStringLiteral("Angles from U1, clockwise = lagging; U2 at U1U2, I1 at U1I1, "
                                  "I2 at U2I2 from U2."));
+    if (ideal)
+        y = textBlock(p, r, y,
+                      QStringLiteral("Faint dotted: where the correct connection puts "
+                                     "them."));
     if (!pic.voltageScale.isEmpty())
         y = textBlock(p, r, y, QStringLiteral("Outer circle: ") + pic.voltageScale);
     if (!pic.currentScale.isEmpty())
@@ -194,23 +214,37 @@ QColor PhasorDiagram::channelColor(int channel) {
     return channel == 0 ? QColor(200, 30, 30) : QColor(20, 90, 210);
 }
 
+void PhasorDiagram::setOverlay(const PhasorOverlay& overlay) {
+    overlay_ = overlay;
+    update();
+}
+
 void PhasorDiagram::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    paint(p, size(), texts_, overlay_);
+}
+
+void PhasorDiagram::paint(QPainter& p, QSizeF area, const ReadingTexts& texts,
+                          const PhasorOverlay& overlay) {
     p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(rect(), background());
+    p.fillRect(QRectF(QPointF(), area), background());
     QFont font = p.font();
     font.setPointSizeF(9);
     p.setFont(font);
 
-    const PhasorPicture pic = phasorPicture(texts_);
-    const PhasorLayout l = phasorLayout(size());
+    PhasorPicture pic = phasorPicture(texts);
+    for (size_t n = 0; n < pic.arrows.size(); ++n)
+        if (!overlay.names[n].isEmpty())
+            pic.arrows[n].name = overlay.names[n];
+    const PhasorLayout l = phasorLayout(area);
     QVector<QRectF> taken;
     drawScales(p, l, taken);
+    drawIdeal(p, overlay, l);
     for (const PhasorArrow& a : pic.arrows) {
         if (a.drawn())
             drawArrow(p, a, l);
     }
-    const QRectF diagramArea(0, 0, l.infoRect.left(), height());
+    const QRectF diagramArea(0, 0, l.infoRect.left(), area.height());
     drawLabels(p, pic, l, taken, diagramArea.adjusted(2, 2, -2, -2));
     if (!pic.anythingDrawn()) {
         QFont big = font;
@@ -223,7 +257,9 @@ void PhasorDiagram::paintEvent(QPaintEvent*) {
         p.drawText(box, Qt::AlignCenter, QStringLiteral("No signal"));
         p.setFont(font);
     }
-    drawInfo(p, pic, l.infoRect);
+    const bool ideal = std::any_of(overlay.ideal.begin(), overlay.ideal.end(),
+                                   [](const auto& a) { return a.has_value(); });
+    drawInfo(p, pic, l.infoRect, ideal);
 }
 
 } // namespace pm

@@ -1,11 +1,24 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <optional>
+
+class QPainter;
 
 namespace pm {
 
 class ReadingTexts;
+
+// What a view adds to the diagram: names for the arrows ("I2 = −Ic" instead of "I2") and, drawn
+// faintly behind them, where a correct connection would put each phasor (degrees from U1,
+// lagging). In the order U1, U2, I1, I2; an empty name or no direction adds nothing.
+struct PhasorOverlay {
+    std::array<QString, 4> names;
+    std::array<std::optional<double>, 4> ideal;
+};
 
 // The phasor diagram of the live readings, painted from the panel's texts each time it is shown
 // or updated: U1 along +x, the other phasors clockwise by the angles they lag, voltages solid and
@@ -17,11 +30,17 @@ public:
     static QColor channelColor(int channel);
     static QColor background() { return Qt::white; }
 
+    void setOverlay(const PhasorOverlay& overlay);
+    // The diagram of `texts` on any device, filling `area` (in the painter's units).
+    static void paint(QPainter& p, QSizeF area, const ReadingTexts& texts,
+                      const PhasorOverlay& overlay = {});
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     const ReadingTexts& texts_;
+    PhasorOverlay overlay_;
 };
 
 } // namespace pm

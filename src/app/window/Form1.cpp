@@ -1,16 +1,20 @@
 #include "app/window/Form1.h"
 
+#include "app/phasor/PhasorDiagram.h"
+#include "app/realtime/RealtimePanel.h"
+#include "app/recall/CheckWiringMenu.h"
+#include "app/trend/TrendPage.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
 #include "app/window/AppIcon.h"
 #include "app/window/ButtonIcons.h"
 #include "app/window/Fonts.h"
 #include "app/window/Geometry.h"
-#include "app/phasor/PhasorDiagram.h"
 #include "app/window/QueuedAlerts.h"
-#include "app/realtime/RealtimePanel.h"
 #include "app/window/StatusBar.h"
-#include "app/trend/TrendPage.h"
-#include "app/trend/TrendPlot.h"
-#include "app/trend/TrendTab.h"
+#include "app/wiring/WiringPage.h"
+#include "app/wiring/WiringReport.h"
+#include "app/wiring/WiringTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
 
@@ -28,6 +32,7 @@ const QString kTitle = QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER");
 constexpr int kRecallTab = 1;
 constexpr int kPhasorTab = 2;
 constexpr int kTrendTab = 3;
+constexpr int kWiringTab = 4;
 
 QToolButton* pictureButton(QWidget* parent, const QString& name, const QString& caption,
                            ButtonImage image, QRect geometry) {
@@ -64,8 +69,10 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     core_.changed = [this] { refresh(); };
     // Every live reading, whichever live tab asked for it, goes into the trend.
     core_.replied = [this](ReplyKind kind) {
-        if (kind == ReplyKind::Live)
+        if (kind == ReplyKind::Live) {
             trend_->liveReading(core_.panel);
+            wiring_->liveReading(core_.panel);
+        }
     };
     core_.downloadEnded = [this] { downloadEnded(); };
     core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
@@ -137,6 +144,7 @@ void Form1::buildViews() {
     tabStrip1_->addTab(QStringLiteral("Recall"));
     tabStrip1_->addTab(QStringLiteral("Phasor"));
     tabStrip1_->addTab(QStringLiteral("Trend"));
+    tabStrip1_->addTab(QStringLiteral("Wiring"));
     const int tabHeight = tabStrip1_->sizeHint().height();
     auto* client = new QFrame(this);
     client->setObjectName(QStringLiteral("TabStrip1Client"));
@@ -166,6 +174,8 @@ void Form1::buildViews() {
     trendPage_->setGeometry(frame1_->geometry());
     trend_->changed = [this] { trendPage_->refresh(); };
 
+    buildWiring();
+
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("grid"));
     grid_->setGeometry(twipRect(960, 2282, 11655, 6735));
@@ -184,6 +194,18 @@ void Form1::buildViews() {
     grid_->verticalHeader()->setMinimumSectionSize(1);
     grid_->verticalHeader()->setDefaultSectionSize(px(300));
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    addCheckWiringMenu(*grid_, table_, [this](int record) {
+        wiring_->openRecord(table_, record);
+        tabStrip1_->setCurrentIndex(kWiringTab);
+    });
+}
+
+void Form1::buildWiring() {
+    // The check of the connections, on a live reading or a record: in the panel's place too.
+    wiring_ = std::make_unique<WiringTab>();
+    wiringPage_ = new WiringPage(*wiring_, this);
+    wiringPage_->setGeometry(frame1_->geometry());
+    wiring_->changed = [this] { wiringPage_->refresh(); };
 }
 
 void Form1::tabClicked(int index) {
@@ -197,9 +219,15 @@ bool Form1::trendShown() const {
     return core_.form.realview == kTrue && tabStrip1_->currentIndex() == kTrendTab;
 }
 
+bool Form1::wiringShown() const {
+    return core_.form.realview == kTrue && tabStrip1_->currentIndex() == kWiringTab;
+}
+
 void Form1::saveClicked() {
     if (trendShown())
         trend_->saveClicked(trendPage_->plot()->render(trendPage_->plot()->size() * 2));
+    else if (wiringShown())
+        wiring_->save(saveAndPrint_->services());
     else
         saveAndPrint_->save(core_, table_);
 }
@@ -208,6 +236,9 @@ void Form1::printClicked() {
     if (trendShown())
         saveAndPrint_->printPicture(
             [this] { return trendPage_->plot()->render(trendPage_->plot()->size() * 4); });
+    else if (wiringShown())
+        saveAndPrint_->printPicture(
+            [this] { return wiringReportImage(wiringReportContent(*wiring_)); });
     else
         saveAndPrint_->print(core_, table_);
 }
@@ -248,9 +279,11 @@ void Form1::refresh() {
     command2_->setEnabled(form.ui.saveEnabled);
     frame1_->showTexts(core_.panel);
     const int tab = tabStrip1_->currentIndex();
-    frame1_->setVisible(form.realview == kTrue && tab != kPhasorTab && tab != kTrendTab);
+    frame1_->setVisible(form.realview == kTrue && tab != kPhasorTab && tab != kTrendTab &&
+                        tab != kWiringTab);
     phasor_->setVisible(form.realview == kTrue && tab == kPhasorTab);
     trendPage_->setVisible(form.realview == kTrue && tab == kTrendTab);
+    wiringPage_->setVisible(form.realview == kTrue && tab == kWiringTab);
     phasor_->update(); // the panel's texts may have changed
     grid_->setVisible(form.realview == kFalse);
     const DownloadProgress progress = downloadProgress(form);

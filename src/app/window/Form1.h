@@ -23,11 +23,14 @@ class QueuedAlerts;
 class TrendPage;
 class TrendTab;
 class RealtimePanel;
+class WiringPage;
+class WiringTab;
 class SerialPort;
 class StatusBar;
 
 // The one window: the buttons, the port and link captions, the real-time panel, the record
-// table, the phasor diagram and the trend of the live readings on four tabs, and the status bar. It
+// table, the phasor diagram, the trend of the live readings and the wiring check on five tabs, and
+// the status bar. It
 // shows the state of the core and hands clicks to it; the behaviour lives in the core and the
 // record table.
 class Form1 : public QWidget {
@@ -44,6 +47,7 @@ public:
     RecordTable& table() { return table_; }
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
     TrendTab& trend() { return *trend_; }
+    WiringTab& wiring() { return *wiring_; }
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
@@ -52,6 +56,8 @@ private:
     void buildViews();
     void tabClicked(int index);
     bool trendShown() const;
+    bool wiringShown() const;
+    void buildWiring();
     void saveClicked();
     void printClicked();
     void helpClicked();
@@ -66,8 +72,9 @@ private:
     std::vector<std::unique_ptr<TimerDriver>> timerDrivers_; // gone before the timers they drive
     std::unique_ptr<SaveAndPrint> saveAndPrint_;             // CommonDialog1 and what it serves
     std::unique_ptr<QueuedAlerts> trendAlerts_;
-    std::unique_ptr<TrendTab> trend_; // the readings over time, and their log
-    Alerts* alerts_ = nullptr;        // the message box of Save and Print unless changed
+    std::unique_ptr<TrendTab> trend_;   // the readings over time, and their log
+    std::unique_ptr<WiringTab> wiring_; // the check of the connections
+    Alerts* alerts_ = nullptr;          // the message box of Save and Print unless changed
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
@@ -77,6 +84,7 @@ private:
     RealtimePanel* frame1_ = nullptr;
     PhasorDiagram* phasor_ = nullptr;
     TrendPage* trendPage_ = nullptr;
+    WiringPage* wiringPage_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
 };

@@ -1,0 +1,150 @@
+#include "app/wiring/WiringPage.h"
+
+#include "app/phasor/PhasorDiagram.h"
+#include "app/wiring/WiringTab.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace pm {
+
+namespace {
+
+// The systems as the list offers them, with the elements of a four-wire check.
+struct SystemChoice {
+    const char* caption;
+    WiringSystem system;
+    int firstElement;
+};
+const SystemChoice kSystems[] = {
+    {"Three-wire, 2 elements", WiringSystem::ThreeWire, 1},
+    {"Four-wire, elements 1 & 2", WiringSystem::FourWire, 1},
+    {"Four-wire, elements 2 & 3", WiringSystem::FourWire, 2},
+    {"Four-wire, elements 3 & 1", WiringSystem::FourWire, 3},
+    {"Vector group", WiringSystem::VectorGroup, 1},
+};
+
+template <typename W> W* named(W* w, const char* name) {
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QSpinBox* angleBox(QWidget* parent, const char* name, int value) {
+    auto* box = named(new QSpinBox(parent), name);
+    box->setRange(-180, 180);
+    box->setValue(value);
+    box->setSuffix(QStringLiteral("\u00B0"));
+    return box;
+}
+
+QLineEdit* textField(QWidget* parent, const char* name, QString& target) {
+    auto* edit = named(new QLineEdit(parent), name);
+    QObject::connect(edit, &QLineEdit::textChanged, parent,
+                     [&target](const QString& text) { target = text; });
+    return edit;
+}
+
+} // namespace
+
+WiringPage::WiringPage(WiringTab& tab, QWidget* parent) : QWidget(parent), tab_(tab) {
+    setObjectName(QStringLiteral("Wiring"));
+    setAutoFillBackground(true);
+
+    diagram_ = named(new PhasorDiagram(tab_.texts(), this), "WiringPhasor");
+    verdict_ = named(new QLabel(this), "WiringVerdict");
+    verdict_->setWordWrap(true);
+    QFont bold = verdict_->font();
+    bold.setBold(true);
+    verdict_->setFont(bold);
+    details_ = named(new QLabel(this), "WiringDetails");
+    details_->setWordWrap(true);
+    details_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont small = details_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    details_->setFont(small);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(2);
+    right->addWidget(diagram_, 1);
+    right->addWidget(verdict_);
+    right->addWidget(details_);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(buildControls());
+    layout->addLayout(right, 1);
+    refresh();
+}
+
+QWidget* WiringPage::buildControls() {
+    auto* controls = new QWidget(this);
+    controls->setFixedWidth(185);
+    auto* form = new QFormLayout(controls);
+    form->setContentsMargins(4, 4, 0, 4);
+    form->setRowWrapPolicy(QFormLayout::WrapAllRows);
+    form->setVerticalSpacing(2);
+
+    system_ = named(new QComboBox(controls), "WiringSystem");
+    for (const SystemChoice& c : kSystems)
+        system_->addItem(QString::fromLatin1(c.caption));
+    form->addRow(QStringLiteral("System"), system_);
+    common_ = named(new QComboBox(controls), "WiringCommon");
+    common_->addItems({QStringLiteral("not known"), QStringLiteral("1"), QStringLiteral("2"),
+                       QStringLiteral("3")});
+    form->addRow(QStringLiteral("Line B on terminal"), common_);
+    auto* range = new QHBoxLayout;
+    loadMin_ = angleBox(controls, "WiringLoadMin", int(LoadRange{}.min));
+    loadMax_ = angleBox(controls, "WiringLoadMax", int(LoadRange{}.max));
+    range->addWidget(loadMin_);
+    range->addWidget(new QLabel(QStringLiteral("to"), controls));
+    range->addWidget(loadMax_);
+    form->addRow(QStringLiteral("Load angle (lagging +)"), range);
+
+    form->addRow(QStringLiteral("Site"), textField(controls, "WiringSite", tab_.site));
+    form->addRow(QStringLiteral("Meter number"),
+                 textField(controls, "WiringMeter", tab_.meterNumber));
+    form->addRow(QStringLiteral("Note"), textField(controls, "WiringNote", tab_.note));
+
+    source_ = named(new QLabel(controls), "WiringSource");
+    live_ = named(new QPushButton(QStringLiteral("Live"), controls), "WiringLive");
+    form->addRow(source_, live_);
+
+    connect(system_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
+    connect(common_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
+    connect(loadMin_, &QSpinBox::valueChanged, this, [this] { settingsChanged(); });
+    connect(loadMax_, &QSpinBox::valueChanged, this, [this] { settingsChanged(); });
+    connect(live_, &QPushButton::clicked, this, [this] { tab_.showLive(); });
+    return controls;
+}
+
+void WiringPage::settingsChanged() {
+    // A range must hold at least one degree: each end stops short of the other.
+    loadMin_->setMaximum(loadMax_->value() - 1);
+    loadMax_->setMinimum(loadMin_->value() + 1);
+    const SystemChoice& choice = kSystems[std::max(system_->currentIndex(), 0)];
+    WiringSettings s = tab_.settings();
+    s.system = choice.system;
+    s.firstElement = choice.firstElement;
+    s.commonTerminal = common_->currentIndex();
+    s.loadRange = {double(loadMin_->value()), double(loadMax_->value())};
+    common_->setEnabled(s.system == WiringSystem::ThreeWire);
+    tab_.setSettings(s);
+}
+
+void WiringPage::refresh() {
+    source_->setText(tab_.sourceText());
+    live_->setEnabled(tab_.record() != 0);
+    diagram_->setOverlay(tab_.overlay());
+    verdict_->setText(tab_.verdict().isEmpty() ? QStringLiteral("Waiting for a reading.")
+                                               : tab_.verdict());
+    details_->setText(tab_.verdict().isEmpty() ? QString()
+                                               : tab_.details().join(QLatin1Char('\n')));
+}
+
+} // namespace pm

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace pm {
+
+class PhasorDiagram;
+class WiringTab;
+
+// The page of the Wiring tab: the settings of the check and the report's fields beside the
+// phasor diagram, the verdict and the details below it. It shows the tab's state and hands every
+// change to it.
+class WiringPage : public QWidget {
+public:
+    WiringPage(WiringTab& tab, QWidget* parent = nullptr);
+
+    // Brings the page up to date with the tab.
+    void refresh();
+
+private:
+    QWidget* buildControls();
+    void settingsChanged();
+
+    WiringTab& tab_;
+    QComboBox* system_ = nullptr;
+    QComboBox* common_ = nullptr;
+    QSpinBox* loadMin_ = nullptr;
+    QSpinBox* loadMax_ = nullptr;
+    QLabel* source_ = nullptr;
+    QPushButton* live_ = nullptr;
+    PhasorDiagram* diagram_ = nullptr;
+    QLabel* verdict_ = nullptr;
+    QLabel* details_ = nullptr;
+};
+
+} // namespace pm

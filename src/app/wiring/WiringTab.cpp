@@ -1,0 +1,85 @@
+#include "app/wiring/WiringTab.h"
+
+#include "analysis/WiringVerdict.h"
+#include "app/phasor/PhasorDiagram.h"
+#include "app/wiring/WiringReport.h"
+#include "records/RecordTable.h"
+#include "records/Saving.h"
+
+namespace pm {
+
+void WiringTab::liveReading(const ReadingTexts& texts) {
+    if (record_ != 0)
+        return;
+    for (int f = 0; f < kFieldCount; ++f)
+        texts_.setText(Field(f), texts.text(Field(f)));
+    const bool first = !haveReading_;
+    haveReading_ = true;
+    check(first);
+}
+
+void WiringTab::openRecord(const RecordTable& table, int k) {
+    record_ = k;
+    for (int f = 0; f < kFieldCount; ++f)
+        texts_.setText(Field(f), table.fieldText(k, Field(f)));
+    haveReading_ = true;
+    check(true);
+}
+
+void WiringTab::showLive() {
+    if (record_ == 0)
+        return;
+    record_ = 0;
+    // The record's answer stays until the next live reading replaces it.
+    haveReading_ = false;
+    if (changed)
+        changed();
+}
+
+void WiringTab::setSettings(const WiringSettings& settings) {
+    settings_ = settings;
+    if (haveReading_)
+        check(true);
+    else if (changed)
+        changed();
+}
+
+void WiringTab::check(bool fresh) {
+    result_ = checkWiring(WiringReading::fromTexts(texts_), settings_);
+    const QString key = result_.bestKey();
+    // The numbers flicker from one reading to the next; the answer changes only with the match.
+    if (fresh || key != heldKey_) {
+        heldKey_ = key;
+        verdict_ = wiringVerdict(result_);
+    }
+    if (changed)
+        changed();
+}
+
+QStringList WiringTab::details() const {
+    QStringList lines;
+    const QStringList others = otherMatchLines(result_);
+    if (!others.isEmpty()) {
+        lines << QStringLiteral("Also explained by:");
+        for (const QString& o : others)
+            lines << QStringLiteral("  ") + o;
+    }
+    for (const QString& n : result_.notes)
+        lines << n + QLatin1Char('.');
+    return lines + channelLines(result_);
+}
+
+QString WiringTab::sourceText() const {
+    return record_ == 0 ? QStringLiteral("Live readings")
+                        : QStringLiteral("Record %1").arg(record_);
+}
+
+PhasorOverlay WiringTab::overlay() const {
+    return {arrowNames(result_), idealDirections(result_)};
+}
+
+void WiringTab::save(SaveServices& services) const {
+    saveWiringReport(wiringReportContent(*this), services);
+}
+
+} // namespace pm

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "analysis/WiringCheck.h"
+#include "protocol/Reading.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+#include <functional>
+
+namespace pm {
+
+struct PhasorOverlay;
+struct SaveServices;
+class RecordTable;
+
+// The Wiring tab without its widgets: the reading checked (the live one, or a record opened from
+// the table), the settings of the check, its result, the verdict held steady, and the fields the
+// user fills in for the report.
+class WiringTab {
+public:
+    // Free text for the report, as the user typed it.
+    QString site;
+    QString meterNumber;
+    QString note;
+
+    // The time the report gives.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // Something the tab shows has changed: redraw.
+    std::function<void()> changed;
+
+    // A live reading as the panel shows it; checked while the tab follows the live readings.
+    void liveReading(const ReadingTexts& texts);
+    // Record k of the table, checked in place of the live readings until "Live".
+    void openRecord(const RecordTable& table, int k);
+    // "Live": back to the live readings (they are checked from the next one on).
+    void showLive();
+    void setSettings(const WiringSettings& settings);
+
+    const WiringSettings& settings() const { return settings_; }
+    // The texts checked, as the panel showed them.
+    const Panel& texts() const { return texts_; }
+    const WiringResult& result() const { return result_; }
+    // The verdict, renewed only when the best match changes.
+    const QString& verdict() const { return verdict_; }
+    // Other matches, the notes and every channel's powers, a line each.
+    QStringList details() const;
+    // 0 while following the live readings, else the record shown.
+    int record() const { return record_; }
+    // "Live readings" or "Record 3".
+    QString sourceText() const;
+    PhasorOverlay overlay() const;
+
+    // "Save": the one-page report as PDF or PNG.
+    void save(SaveServices& services) const;
+
+private:
+    void check(bool fresh);
+
+    WiringSettings settings_;
+    Panel texts_;
+    bool haveReading_ = false;
+    int record_ = 0;
+    WiringResult result_;
+    QString heldKey_;
+    QString verdict_;
+};
+
+} // namespace pm

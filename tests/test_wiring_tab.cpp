@@ -1,0 +1,129 @@
+#include "Files.h"
+#include "WindowFixture.h"
+#include "app/phasor/PhasorDiagram.h"
+#include "app/wiring/WiringTab.h"
+#include "fakes/FakeDialogs.h"
+#include "platform/DiskFileStore.h"
+#include "protocol/Decode.h"
+#include "records/Saving.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QImage>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace {
+
+// 100 V and 5 A on both channels, U1U2 300.0°: element 1's current reversed at a load angle of
+// 25.8° (U1I1 235.8°, U2I2 355.8°), and the same correctly wired (U1I1 55.8°).
+const char* const kReversedCt = "10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 58 02 36 09 E6 0D 88 13";
+const char* const kReversedCtFlicker =
+    "10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 58 02 39 09 E6 0D 88 13";
+const char* const kCorrect = "10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 58 02 2E 02 E6 0D 88 13";
+
+const QString kReversedVerdict = QStringLiteral(
+    "Element 1 current reversed (I1 = \u2212Ia). The meter registers 27.9% of the energy: "
+    "K = 3.583.");
+
+struct WiringTabTest : WindowFixture {
+    QWidget* page() const { return child(QStringLiteral("Wiring")); }
+    QString verdict() const { return caption(QStringLiteral("WiringVerdict")); }
+    void lineBOnTerminal(int terminal) {
+        child<QComboBox>(QStringLiteral("WiringCommon"))->setCurrentIndex(terminal);
+    }
+};
+
+} // namespace
+
+TEST_F(WiringTabTest, IsTheFifthTabAndPollsLikeTheRealtimeView) {
+    ASSERT_EQ(tabs()->count(), 5);
+    EXPECT_EQ(tabs()->tabText(4), "Wiring");
+    EXPECT_FALSE(page()->isVisible());
+    link();
+    clickTab(1);
+    clickTab(4);
+    EXPECT_EQ(state.realview, pm::kTrue);
+    EXPECT_TRUE(page()->isVisible());
+    EXPECT_FALSE(child(QStringLiteral("Frame1"))->isVisible());
+    EXPECT_FALSE(grid()->isVisible());
+    EXPECT_EQ(page()->geometry(), child(QStringLiteral("Frame1"))->geometry());
+    EXPECT_EQ(verdict(), "Waiting for a reading.");
+    state.comunication.tick();
+    EXPECT_EQ(port.lastWrite(), QByteArray::fromHex("AA C8 32"));
+}
+
+TEST_F(WiringTabTest, NamesAReversedCurrentTransformerAndHoldsTheVerdictSteady) {
+    link();
+    clickTab(4);
+    lineBOnTerminal(2);
+    pollAndAnswer(kReversedCt);
+    EXPECT_EQ(verdict(), kReversedVerdict);
+    EXPECT_EQ(form.wiring().overlay().names[2], "I1 = \u2212Ia");
+
+    // A tenth of a degree more changes K in the third decimal, not the answer shown.
+    pollAndAnswer(kReversedCtFlicker);
+    EXPECT_EQ(form.wiring().result().threeWire.front().connection.name(),
+              "terminals ABC, I1 -A, I2 +C");
+    EXPECT_EQ(verdict(), kReversedVerdict);
+
+    pollAndAnswer(kCorrect);
+    EXPECT_EQ(verdict(), "Correct connection, positive sequence. Load angle 25.8\u00B0 lagging "
+                         "(PF 0.900). K = 1.000.");
+}
+
+TEST_F(WiringTabTest, RightClickOnARecordChecksItInTheWiringTab) {
+    linkOnRecallView();
+    pm::decodeReading(QByteArray::fromHex(kReversedCt), form.table().beginRecord(1));
+    ASSERT_EQ(cell(2, 1), "100.00");
+
+    const QPoint onBlock(grid()->columnViewportPosition(1) + 5, grid()->rowViewportPosition(2) + 5);
+    emit grid()->customContextMenuRequested(onBlock);
+    auto* menu = form.findChild<QMenu*>(QStringLiteral("RecallMenu"));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    QAction* check = menu->actions().first();
+    EXPECT_EQ(check->text(), "Check wiring");
+    ASSERT_TRUE(check->isEnabled());
+    check->trigger();
+    menu->close();
+
+    EXPECT_EQ(tabs()->currentIndex(), 4);
+    EXPECT_TRUE(page()->isVisible());
+    EXPECT_EQ(caption(QStringLiteral("WiringSource")), "Record 1");
+    EXPECT_EQ(verdict(), kReversedVerdict) << "the simplest of the matches leads";
+
+    // Live readings do not replace the record until "Live".
+    pollAndAnswer(kCorrect);
+    EXPECT_EQ(verdict(), kReversedVerdict);
+    child<QPushButton>(QStringLiteral("WiringLive"))->click();
+    pollAndAnswer(kCorrect);
+    EXPECT_TRUE(verdict().startsWith("Correct connection")) << verdict().toStdString();
+}
+
+TEST_F(WiringTabTest, SavesTheOnePageReportAsPdfOrPng) {
+    QTemporaryDir tmp;
+    FakeSaveDialog dialog;
+    pm::DiskFileStore files;
+    FakeSnapshot snapshot;
+    FakeWorkbook workbook;
+    pm::SaveServices services{dialog, files, snapshot, workbook, alerts, tmp.path()};
+    link();
+    clickTab(4);
+    pollAndAnswer(kReversedCt);
+    pm::WiringTab& tab = form.wiring();
+    tab.site = QStringLiteral("Substation 4");
+
+    dialog.answers << FakeSaveDialog::chosen(1, QStringLiteral("found.pdf"))
+                   << FakeSaveDialog::chosen(2, QStringLiteral("found.png"));
+    tab.save(services);
+    tab.save(services);
+    ASSERT_EQ(dialog.requests.size(), 2);
+    EXPECT_EQ(dialog.requests[0].filter, "pdf (*.pdf)|*.pdf|png (*.png)|*.png|");
+    EXPECT_TRUE(readFile(tmp.filePath("found.pdf")).startsWith("%PDF")) << "a PDF file";
+    const QImage png(tmp.filePath("found.png"));
+    ASSERT_FALSE(png.isNull());
+    EXPECT_GT(png.width(), png.height()) << "a landscape page";
+    EXPECT_TRUE(alerts.shown.isEmpty());
+}
