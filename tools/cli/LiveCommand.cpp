@@ -3,6 +3,8 @@
 #include "cli/ReadingFormat.h"
 #include "common/SignalWatcher.h"
 #include "platform/PortMap.h"
+#include "telemetry/MqttPublisher.h"
+#include "telemetry/Telemetry.h"
 #include "trend/TrendCsv.h"
 #include "trend/TrendRecorder.h"
 
@@ -30,7 +32,12 @@ const QString kDescription = QStringLiteral(
     "reading is asked for, so a killed process or a power cut loses no row written. A new or\n"
     "empty file gets the header; a file that starts with it gets none; any other file is\n"
     "refused and left as it was. For unattended logging:\n"
-    "  phasemeter-cli live --format csv --output readings.csv");
+    "  phasemeter-cli live --format csv --output readings.csv\n"
+    "\n"
+    "--mqtt publishes every reading to PREFIX/ID/state (JSON, QoS 1) and the meter's state to\n"
+    "PREFIX/ID/status (\"online\", \"no meter\", \"offline\"); readings wait while the broker\n"
+    "is away (a day's at most) and follow in order. --metrics serves them to Prometheus.\n"
+    "The broker's password comes from --mqtt-password-file or PHASEMETER_MQTT_PASSWORD.");
 
 } // namespace
 
@@ -47,9 +54,15 @@ int runLive(const QStringList& arguments) {
         QStringLiteral("Append the CSV rows to <FILE> instead of printing them."),
         QStringLiteral("FILE"));
     parser.addOptions({port, countOption, formatOption, outputOption});
+    const TelemetryOptions telemetryOptions;
+    telemetryOptions.addTo(parser);
     if (const auto done = parseArguments(parser, QStringLiteral("live"),
                                          QStringLiteral("live [--port DEV] [--count N] "
-                                                        "[--format report|csv] [--output FILE]"),
+                                                        "[--format report|csv] [--output FILE]\n"
+                                                        "       [--mqtt URL [--mqtt-id ID] "
+                                                        "[--mqtt-user U --mqtt-password-file F]\n"
+                                                        "        [--mqtt-cafile CA] "
+                                                        "[--ha-discovery]] [--metrics ADDR:PORT]"),
                                          kDescription, arguments))
         return *done;
 
@@ -78,6 +91,10 @@ int runLive(const QStringList& arguments) {
         return usage(QStringLiteral("--output needs a file name."));
     if (!o.output.isEmpty() && !o.csv)
         return usage(QStringLiteral("--output logs CSV rows: add --format csv."));
+    QString telemetryError;
+    const auto telemetrySettings = telemetryOptions.settings(parser, o.device, &telemetryError);
+    if (!telemetrySettings)
+        return usage(telemetryError);
 
     // The tool keeps no history; the recorder only writes the log.
     TrendRecorder recorder(1);
@@ -89,19 +106,41 @@ int runLive(const QStringList& arguments) {
         }
     }
 
+    // A broker that cannot be reached or refuses the login at the start ends the tool; one that
+    // goes away later is waited for, and the readings are kept meanwhile.
+    Telemetry telemetry(*telemetrySettings);
+    telemetry.onNews = [](const QString& message) { printError(message); };
+    telemetry.onProblem = [&telemetry](const QString& message) {
+        printError(message);
+        if (!telemetry.mqtt()->everConnected())
+            QCoreApplication::exit(kExitFailure);
+    };
+    {
+        QString error;
+        if (!telemetry.start(&error)) {
+            printError(error);
+            return kExitFailure;
+        }
+    }
+
     // A named device is the only port: the search then tries it alone.
     if (!o.device.isEmpty())
         setPortDevices({o.device});
     MeterLink link(o.device.isEmpty() ? kPortCount : 1);
     long long readings = 0;
-    auto finish = [&link](int code) {
+    auto finish = [&link, &telemetry](int code) {
         link.stop();
-        QCoreApplication::exit(code);
+        telemetry.finish([code](const QString& problem) {
+            if (!problem.isEmpty())
+                printError(problem);
+            QCoreApplication::exit(code);
+        });
     };
     link.onReply = [&](ReplyKind kind) {
         if (kind != ReplyKind::Live)
             return;
         const Panel& panel = link.core().panel;
+        telemetry.liveReading(QDateTime::currentDateTime(), panel);
         QString text;
         if (!o.output.isEmpty()) {
             QString error;
@@ -123,7 +162,9 @@ int runLive(const QStringList& arguments) {
         if (++readings == o.count)
             finish(kExitOk);
     };
-    link.onFailure = [&finish](const QString& message) {
+    link.onLinked = [&telemetry] { telemetry.meterAnswering(true); };
+    link.onFailure = [&finish, &telemetry](const QString& message) {
+        telemetry.meterAnswering(false);
         printError(message);
         finish(kExitFailure);
     };

@@ -1,18 +1,19 @@
 #include "app/window/Form1.h"
 
+#include "app/phasor/PhasorDiagram.h"
+#include "app/realtime/RealtimePanel.h"
+#include "app/trend/TrendPage.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
 #include "app/window/AppIcon.h"
 #include "app/window/ButtonIcons.h"
 #include "app/window/Fonts.h"
 #include "app/window/Geometry.h"
-#include "app/phasor/PhasorDiagram.h"
 #include "app/window/QueuedAlerts.h"
-#include "app/realtime/RealtimePanel.h"
 #include "app/window/StatusBar.h"
-#include "app/trend/TrendPage.h"
-#include "app/trend/TrendPlot.h"
-#include "app/trend/TrendTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
+#include "telemetry/Telemetry.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -64,8 +65,11 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     core_.changed = [this] { refresh(); };
     // Every live reading, whichever live tab asked for it, goes into the trend.
     core_.replied = [this](ReplyKind kind) {
-        if (kind == ReplyKind::Live)
-            trend_->liveReading(core_.panel);
+        if (kind != ReplyKind::Live)
+            return;
+        trend_->liveReading(core_.panel);
+        if (telemetry_)
+            telemetry_->liveReading(QDateTime::currentDateTime(), core_.panel);
     };
     core_.downloadEnded = [this] { downloadEnded(); };
     core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
@@ -82,6 +86,13 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
 Form1::~Form1() {
     // The port outlives the window; its events must not reach a core that is gone.
     core_.port().setEventHandler(nullptr);
+}
+
+void Form1::setTelemetry(Telemetry& telemetry) {
+    telemetry_ = &telemetry;
+    telemetry.onNews = [this](const QString& text) { statusBar1_->showNote(text); };
+    telemetry.onProblem = [this](const QString& text) { statusBar1_->showNote(text); };
+    telemetry.meterAnswering(core_.form.linked == kTrue);
 }
 
 void Form1::startTimers() {
@@ -246,6 +257,8 @@ void Form1::refresh() {
     label2_->setText(form.ui.label2);
     command1_->setEnabled(form.ui.readEnabled);
     command2_->setEnabled(form.ui.saveEnabled);
+    if (telemetry_)
+        telemetry_->meterAnswering(form.linked == kTrue);
     frame1_->showTexts(core_.panel);
     const int tab = tabStrip1_->currentIndex();
     frame1_->setVisible(form.realview == kTrue && tab != kPhasorTab && tab != kTrendTab);

@@ -25,6 +25,7 @@ class TrendTab;
 class RealtimePanel;
 class SerialPort;
 class StatusBar;
+class Telemetry;
 
 // The one window: the buttons, the port and link captions, the real-time panel, the record
 // table, the phasor diagram and the trend of the live readings on four tabs, and the status bar. It
@@ -44,6 +45,9 @@ public:
     RecordTable& table() { return table_; }
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
     TrendTab& trend() { return *trend_; }
+    // From now on every live reading and every change of the link also goes to `telemetry`, and
+    // what it has to say about the broker or the metrics page shows in the status bar.
+    void setTelemetry(Telemetry& telemetry);
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
@@ -68,6 +72,7 @@ private:
     std::unique_ptr<QueuedAlerts> trendAlerts_;
     std::unique_ptr<TrendTab> trend_; // the readings over time, and their log
     Alerts* alerts_ = nullptr;        // the message box of Save and Print unless changed
+    Telemetry* telemetry_ = nullptr;  // MQTT and Prometheus, when asked for
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
