@@ -391,3 +391,41 @@ TEST(MqttTool, AWrongPasswordOrNoBrokerAtTheStartEndsWithStatus1) {
 }
 
 } // namespace
+
+#ifdef PHASEMETER_WINDOW_PROGRAM
+namespace {
+
+TEST(MqttWindow, TheWindowPublishesWhatItLogsAndRefusesABadUrl) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watch(broker.port(), "plant/#", "watch-window");
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.subscribed(); }, 10000));
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir tmp;
+    const QString log = tmp.filePath("log.csv");
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PHASEMETER_PORTS", sim.device());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM),
+                 {"--log", log, "--mqtt", broker.url("plant"), "--mqtt-id", "window"});
+    ASSERT_TRUE(watch.waitUntil(
+        [&] { return onTopic(watch.messages, "plant/window/state").size() >= 3; }, 20000))
+        << window.readAllStandardError().toStdString();
+    window.kill();
+    ASSERT_TRUE(window.waitForFinished(5000));
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.messages.back().payload == "offline"; }, 10000));
+    const auto states = onTopic(watch.messages, "plant/window/state");
+    QStringList rows = QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts).mid(1);
+    expectSameReadings(states, rows.mid(0, qsizetype(states.size())));
+
+    window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM), {"--mqtt", "mqtt://127.0.0.1"});
+    ASSERT_TRUE(window.waitForFinished(10000));
+    EXPECT_EQ(window.exitCode(), 2);
+    EXPECT_TRUE(window.readAllStandardError().contains("no topic prefix"));
+}
+
+} // namespace
+#endif
