@@ -2,6 +2,7 @@
 
 #include "telemetry/HaDiscovery.h"
 
+#include <QHostInfo>
 #include <csignal>
 #include <cstring>
 #include <mosquitto.h>
@@ -52,7 +53,7 @@ MqttPublisher::MqttPublisher(MqttSettings settings, QObject* parent)
     miscTimer_.setInterval(1s);
     connect(&miscTimer_, &QTimer::timeout, this, [this] { loopMisc(); });
     retryTimer_.setSingleShot(true);
-    connect(&retryTimer_, &QTimer::timeout, this, [this] { connectNow(); });
+    connect(&retryTimer_, &QTimer::timeout, this, [this] { lookUpBroker(); });
     finishLimit_.setSingleShot(true);
     connect(&finishLimit_, &QTimer::timeout, this, [this] { complete(); });
 }
@@ -66,7 +67,29 @@ MqttPublisher::~MqttPublisher() {
 void MqttPublisher::start() {
     // From the event loop, so that even an attempt that fails at once is told to a program that
     // is ready to hear it.
-    QTimer::singleShot(0, this, [this] { connectNow(); });
+    QTimer::singleShot(0, this, [this] { lookUpBroker(); });
+}
+
+void MqttPublisher::lookUpBroker() {
+    QHostInfo::lookupHost(settings_.host, this, [this](const QHostInfo& info) {
+        if (finished_)
+            return;
+        const auto addresses = info.addresses();
+        if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+            dropConnection(
+                QStringLiteral("cannot find %1 (%2)").arg(settings_.host, info.errorString()));
+            return;
+        }
+        // Plain MQTT goes to the address found, so that connecting never waits on a name server.
+        // TLS needs the name to check the broker's certificate; the system has just looked it up.
+        QHostAddress address = addresses.first();
+        for (const QHostAddress& a : addresses)
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                address = a;
+                break;
+            }
+        connectNow(settings_.tls ? settings_.host : address.toString());
+    });
 }
 
 void MqttPublisher::publishReading(QByteArray json) {
@@ -84,7 +107,7 @@ void MqttPublisher::setMeterAnswering(bool answering) {
     updateWriteWatch();
 }
 
-void MqttPublisher::connectNow() {
+void MqttPublisher::connectNow(const QString& host) {
     readWatch_.reset();
     writeWatch_.reset();
     client_.reset();
@@ -123,8 +146,8 @@ void MqttPublisher::connectNow() {
         }
     }
     // The name is looked up here; the TCP connection itself completes on the socket's events.
-    const int rc = mosquitto_connect_async(m, settings_.host.toUtf8().constData(), settings_.port,
-                                           kKeepAliveSeconds);
+    const int rc =
+        mosquitto_connect_async(m, host.toUtf8().constData(), settings_.port, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         dropConnection(errorText(rc));
         return;
@@ -292,6 +315,7 @@ void MqttPublisher::checkFinish() {
 void MqttPublisher::complete() {
     if (!done_)
         return;
+    finished_ = true;
     finishLimit_.stop();
     miscTimer_.stop();
     retryTimer_.stop();

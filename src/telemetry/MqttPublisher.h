@@ -47,7 +47,8 @@ private:
         void operator()(mosquitto* m) const;
     };
 
-    void connectNow();
+    void lookUpBroker();
+    void connectNow(const QString& host);
     void watchSocket();
     void loopRead();
     void loopWrite();
@@ -85,6 +86,7 @@ private:
     std::function<void(std::size_t)> done_;
     QTimer finishLimit_;
     int offlineMid_ = 0;
+    bool finished_ = false;
 };
 
 } // namespace pm
