@@ -390,6 +390,23 @@ TEST(MqttTool, AWrongPasswordOrNoBrokerAtTheStartEndsWithStatus1) {
     EXPECT_TRUE(run.err.contains("Cannot connect to the MQTT broker")) << run.err.toStdString();
 }
 
+TEST(MqttTool, OverTlsTheBrokerIsTrustedThroughTheGivenCaOnly) {
+    Broker broker;
+    const QString ca = broker.useTls();
+    ASSERT_FALSE(ca.isEmpty()) << "openssl could not make the test certificates";
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    const QString url = QStringLiteral("mqtts://127.0.0.1:%1/plant").arg(broker.port());
+    CliRun run = runCli(
+        {"live", "--port", sim.device(), "--count", "1", "--mqtt", url, "--mqtt-cafile", ca});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // The system's certificates do not know this broker.
+    run = runCli({"live", "--port", sim.device(), "--mqtt", url});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("Cannot connect to the MQTT broker")) << run.err.toStdString();
+}
+
 } // namespace
 
 #ifdef PHASEMETER_WINDOW_PROGRAM

@@ -193,10 +193,9 @@ void MqttPublisher::loopMisc() {
 void MqttPublisher::afterLoop(int rc) {
     if (connackCode_ > 0) {
         const int code = connackCode_;
-        QString why = QString::fromUtf8(mosquitto_connack_string(code));
-        if (why.endsWith(QLatin1Char('.')))
-            why.chop(1);
-        dropConnection(QStringLiteral("it refused the login (%1)").arg(why));
+        dropConnection(
+            QStringLiteral("it refused the login (%1)")
+                .arg(QString::fromUtf8(mosquitto_connack_string(code)).remove(QLatin1Char('.'))));
         return;
     }
     if (connackCode_ == 0) {
@@ -248,6 +247,15 @@ void MqttPublisher::dropConnection(const QString& why) {
         complete();
         return;
     }
+    QString reason = why;
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    if (!everConnected_ && giveUpAtStart_) {
+        if (onProblem)
+            onProblem(QStringLiteral("Cannot connect to the MQTT broker %1: %2.")
+                          .arg(settings_.url(), reason));
+        return;
+    }
     backoff_ = backoff_ == 0ms ? std::chrono::milliseconds(kFirstRetry)
                                : std::min<std::chrono::milliseconds>(backoff_ * 2, kLongestRetry);
     retryTimer_.start(backoff_);
@@ -256,7 +264,7 @@ void MqttPublisher::dropConnection(const QString& why) {
             ? QStringLiteral("Lost the MQTT broker %1: %2. The readings are kept until it is "
                              "back; trying again in %3.")
             : QStringLiteral("Cannot connect to the MQTT broker %1: %2. Trying again in %3.");
-    message = message.arg(settings_.url(), why, seconds(backoff_));
+    message = message.arg(settings_.url(), reason, seconds(backoff_));
     if (onProblem)
         onProblem(message);
 }

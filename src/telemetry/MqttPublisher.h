@@ -27,6 +27,9 @@ public:
 
     // The first connection attempt; what comes of it is told through the callbacks.
     void start();
+    // When the first connection fails, say so once and try no more (the command-line tool ends
+    // then); by default it is tried again, as after a later loss.
+    void setGiveUpAtStart(bool giveUp) { giveUpAtStart_ = giveUp; }
     // One reading's state message: published now, or as soon as the broker can take it.
     void publishReading(QByteArray json);
     // "online" while the meter answers, "no meter" while it is silent (retained).
@@ -87,6 +90,7 @@ private:
     QTimer finishLimit_;
     int offlineMid_ = 0;
     bool finished_ = false;
+    bool giveUpAtStart_ = false;
 };
 
 } // namespace pm

@@ -14,7 +14,7 @@ Telemetry::Telemetry(TelemetrySettings settings) : settings_(std::move(settings)
 
 Telemetry::~Telemetry() = default;
 
-bool Telemetry::start(QString* error) {
+bool Telemetry::start(QString* error, bool brokerNeededAtStart) {
     if (settings_.mqtt) {
         mqtt_ = std::make_unique<MqttPublisher>(*settings_.mqtt);
         mqtt_->onConnected = [this](const QString& m) {
@@ -25,6 +25,7 @@ bool Telemetry::start(QString* error) {
             if (onProblem)
                 onProblem(m);
         };
+        mqtt_->setGiveUpAtStart(brokerNeededAtStart);
         mqtt_->start();
     }
     if (settings_.metrics) {

@@ -22,8 +22,9 @@ public:
     ~Telemetry();
 
     // Opens the metrics page and starts connecting to the broker. False with `error` when the
-    // page cannot be served; the broker's outcome comes through the callbacks.
-    bool start(QString* error);
+    // page cannot be served; the broker's outcome comes through the callbacks. With
+    // `brokerNeededAtStart`, a broker that cannot be reached at first is not tried again.
+    bool start(QString* error, bool brokerNeededAtStart = false);
 
     void liveReading(const QDateTime& time, const ReadingTexts& texts);
     void meterAnswering(bool answering);

@@ -39,9 +39,34 @@ Broker::Broker(const QString& user, const QString& password) : port_(freeLoopbac
                           {QStringLiteral("-b"), passwords, user, password});
         config += "allow_anonymous false\npassword_file " + passwords.toUtf8() + "\n";
     }
+    config_ = config;
     writeFile(dir_.filePath(QStringLiteral("mosquitto.conf")), config);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setStandardOutputFile(dir_.filePath(QStringLiteral("broker.log")), QIODevice::Append);
+}
+
+QString Broker::useTls() {
+    auto file = [this](const char* name) { return dir_.filePath(QString::fromLatin1(name)); };
+    auto openssl = [](const QStringList& arguments) {
+        QProcess p;
+        p.start(QStringLiteral("openssl"), arguments);
+        return p.waitForFinished(30000) && p.exitCode() == 0;
+    };
+    writeFile(file("ext"), "subjectAltName=IP:127.0.0.1\n");
+    const bool made =
+        openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                 "/CN=phasemeter test CA", "-keyout", file("ca.key"), "-out", file("ca.crt")}) &&
+        openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout",
+                 file("server.key"), "-out", file("server.csr")}) &&
+        openssl({"x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey",
+                 file("ca.key"), "-CAcreateserial", "-days", "2", "-extfile", file("ext"), "-out",
+                 file("server.crt")});
+    if (!made)
+        return {};
+    writeFile(file("mosquitto.conf"), config_ + "cafile " + file("ca.crt").toUtf8() +
+                                          "\ncertfile " + file("server.crt").toUtf8() +
+                                          "\nkeyfile " + file("server.key").toUtf8() + "\n");
+    return file("ca.crt");
 }
 
 Broker::~Broker() {

@@ -16,6 +16,9 @@ class Broker {
 public:
     // `user`/`password`: only this login is let in; none: anyone is.
     explicit Broker(const QString& user = {}, const QString& password = {});
+    // From now on it speaks TLS only, with a certificate for 127.0.0.1 signed by a CA made here
+    // (openssl); the CA's certificate file, or empty when it could not be made.
+    QString useTls();
     ~Broker();
     Broker(const Broker&) = delete;
     Broker& operator=(const Broker&) = delete;
@@ -29,6 +32,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QByteArray config_;
     QProcess process_;
     int port_ = 0;
 };

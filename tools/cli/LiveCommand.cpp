@@ -117,7 +117,7 @@ int runLive(const QStringList& arguments) {
     };
     {
         QString error;
-        if (!telemetry.start(&error)) {
+        if (!telemetry.start(&error, true)) {
             printError(error);
             return kExitFailure;
         }
