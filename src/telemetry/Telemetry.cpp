@@ -45,6 +45,7 @@ bool Telemetry::start(QString* error, bool brokerNeededAtStart) {
 }
 
 void Telemetry::liveReading(const QDateTime& time, const ReadingTexts& texts) {
+    meterAnswering(true); // a reading is the meter's answer
     if (mqtt_)
         mqtt_->publishReading(stateJson(time, texts));
     if (metrics_)

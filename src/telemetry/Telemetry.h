@@ -26,6 +26,7 @@ public:
     // `brokerNeededAtStart`, a broker that cannot be reached at first is not tried again.
     bool start(QString* error, bool brokerNeededAtStart = false);
 
+    // A reading also says that the meter answers.
     void liveReading(const QDateTime& time, const ReadingTexts& texts);
     void meterAnswering(bool answering);
     // Hands the readings still queued to the broker (for a few seconds at most), says "offline"

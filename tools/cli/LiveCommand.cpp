@@ -21,6 +21,13 @@ struct LiveOptions {
     QString output; // empty: standard output
 };
 
+const QString kTelemetryDescription = QStringLiteral(
+    "\n\n"
+    "--mqtt publishes every reading to PREFIX/ID/state (JSON, QoS 1) and the meter's state to\n"
+    "PREFIX/ID/status (\"online\", \"no meter\", \"offline\"); readings wait while the broker\n"
+    "is away (a day's at most) and follow in order. --metrics serves them to Prometheus.\n"
+    "The broker's password comes from --mqtt-password-file or PHASEMETER_MQTT_PASSWORD.");
+
 const QString kDescription = QStringLiteral(
     "Links to the meter, asks for its live readings once a second and prints each one:\n"
     "as the five-line report of the real-time view (a blank line between readings), or as\n"
@@ -32,12 +39,7 @@ const QString kDescription = QStringLiteral(
     "reading is asked for, so a killed process or a power cut loses no row written. A new or\n"
     "empty file gets the header; a file that starts with it gets none; any other file is\n"
     "refused and left as it was. For unattended logging:\n"
-    "  phasemeter-cli live --format csv --output readings.csv\n"
-    "\n"
-    "--mqtt publishes every reading to PREFIX/ID/state (JSON, QoS 1) and the meter's state to\n"
-    "PREFIX/ID/status (\"online\", \"no meter\", \"offline\"); readings wait while the broker\n"
-    "is away (a day's at most) and follow in order. --metrics serves them to Prometheus.\n"
-    "The broker's password comes from --mqtt-password-file or PHASEMETER_MQTT_PASSWORD.");
+    "  phasemeter-cli live --format csv --output readings.csv");
 
 } // namespace
 
@@ -63,7 +65,7 @@ int runLive(const QStringList& arguments) {
                                                         "[--mqtt-user U --mqtt-password-file F]\n"
                                                         "        [--mqtt-cafile CA] "
                                                         "[--ha-discovery]] [--metrics ADDR:PORT]"),
-                                         kDescription, arguments))
+                                         kDescription + kTelemetryDescription, arguments))
         return *done;
 
     auto usage = [](const QString& message) { return usageError(QStringLiteral("live"), message); };
@@ -96,16 +98,6 @@ int runLive(const QStringList& arguments) {
     if (!telemetrySettings)
         return usage(telemetryError);
 
-    // The tool keeps no history; the recorder only writes the log.
-    TrendRecorder recorder(1);
-    if (!o.output.isEmpty()) {
-        QString error;
-        if (!recorder.startRecording(o.output, &error)) {
-            printError(error);
-            return kExitFailure;
-        }
-    }
-
     // A broker that cannot be reached or refuses the login at the start ends the tool; one that
     // goes away later is waited for, and the readings are kept meanwhile.
     Telemetry telemetry(*telemetrySettings);
@@ -118,6 +110,16 @@ int runLive(const QStringList& arguments) {
     {
         QString error;
         if (!telemetry.start(&error, true)) {
+            printError(error);
+            return kExitFailure;
+        }
+    }
+
+    // The tool keeps no history; the recorder only writes the log.
+    TrendRecorder recorder(1);
+    if (!o.output.isEmpty()) {
+        QString error;
+        if (!recorder.startRecording(o.output, &error)) {
             printError(error);
             return kExitFailure;
         }
@@ -162,7 +164,6 @@ int runLive(const QStringList& arguments) {
         if (++readings == o.count)
             finish(kExitOk);
     };
-    link.onLinked = [&telemetry] { telemetry.meterAnswering(true); };
     link.onFailure = [&finish, &telemetry](const QString& message) {
         telemetry.meterAnswering(false);
         printError(message);

@@ -65,10 +65,9 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     core_.changed = [this] { refresh(); };
     // Every live reading, whichever live tab asked for it, goes into the trend.
     core_.replied = [this](ReplyKind kind) {
-        if (kind != ReplyKind::Live)
-            return;
-        trend_->liveReading(core_.panel);
-        if (telemetry_)
+        if (kind == ReplyKind::Live)
+            trend_->liveReading(core_.panel);
+        if (kind == ReplyKind::Live && telemetry_)
             telemetry_->liveReading(QDateTime::currentDateTime(), core_.panel);
     };
     core_.downloadEnded = [this] { downloadEnded(); };

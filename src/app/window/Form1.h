@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace pm {
 
+class Telemetry;
 class PhasorDiagram;
 class QueuedAlerts;
 class TrendPage;
@@ -25,7 +26,6 @@ class TrendTab;
 class RealtimePanel;
 class SerialPort;
 class StatusBar;
-class Telemetry;
 
 // The one window: the buttons, the port and link captions, the real-time panel, the record
 // table, the phasor diagram and the trend of the live readings on four tabs, and the status bar. It
@@ -40,14 +40,14 @@ public:
 
     // From now on the five timers tick on their own, each on a QTimer at its interval.
     void startTimers();
+    // From now on every live reading and every change of the link also goes to `telemetry`, and
+    // what it has to say about the broker or the metrics page shows in the status bar.
+    void setTelemetry(Telemetry& telemetry);
 
     MeterCore& core() { return core_; }
     RecordTable& table() { return table_; }
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
     TrendTab& trend() { return *trend_; }
-    // From now on every live reading and every change of the link also goes to `telemetry`, and
-    // what it has to say about the broker or the metrics page shows in the status bar.
-    void setTelemetry(Telemetry& telemetry);
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
@@ -72,7 +72,6 @@ private:
     std::unique_ptr<QueuedAlerts> trendAlerts_;
     std::unique_ptr<TrendTab> trend_; // the readings over time, and their log
     Alerts* alerts_ = nullptr;        // the message box of Save and Print unless changed
-    Telemetry* telemetry_ = nullptr;  // MQTT and Prometheus, when asked for
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
@@ -84,6 +83,8 @@ private:
     TrendPage* trendPage_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
+
+    Telemetry* telemetry_ = nullptr; // MQTT and Prometheus, when asked for
 };
 
 } // namespace pm
