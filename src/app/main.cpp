@@ -1,9 +1,10 @@
+#include "app/trend/TrendTab.h"
 #include "app/window/AppIcon.h"
 #include "app/window/Form1.h"
-#include "app/trend/TrendTab.h"
 #include "platform/FileSizeSignal.h"
 #include "platform/QtSerialPort.h"
 #include "protocol/Download.h"
+#include "telemetry/Telemetry.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
                        "or reply, the next as soon as a reply is in."),
         QStringLiteral("fixed|reply"), QStringLiteral("fixed"));
     parser.addOptions({log, pacing});
+    const pm::TelemetryOptions telemetryOptions;
+    telemetryOptions.addTo(parser);
     parser.process(app);
     const auto recordPacing = pm::pacingFromName(parser.value(pacing));
     if (!recordPacing) {
@@ -38,11 +41,33 @@ int main(int argc, char** argv) {
                      qPrintable(parser.value(pacing)));
         return 2;
     }
+    QString telemetryError;
+    // The window looks for the meter on every port: the ID has the host name alone by default.
+    const auto telemetrySettings = telemetryOptions.settings(parser, {}, &telemetryError);
+    if (!telemetrySettings) {
+        std::fprintf(stderr, "phasemeter: %s\n", qPrintable(telemetryError));
+        return 2;
+    }
 
+    // Outlives the window that feeds it.
+    pm::Telemetry telemetry(*telemetrySettings);
     pm::QtSerialPort port;
     pm::Form1 form(port);
     form.core().form.download.pacing = *recordPacing;
     form.startTimers();
+    // The broker and the metrics page say how they fare in the status bar and on standard error;
+    // the window never waits for them.
+    if (telemetrySettings->any()) {
+        form.setTelemetry(telemetry);
+        auto say = telemetry.onProblem;
+        telemetry.onProblem = [say](const QString& text) {
+            std::fprintf(stderr, "phasemeter: %s\n", qPrintable(text));
+            say(text);
+        };
+        QString error;
+        if (!telemetry.start(&error))
+            telemetry.onProblem(error);
+    }
     form.show();
     // A log that cannot be opened is said in a message; the window runs on without it.
     if (parser.isSet(log))

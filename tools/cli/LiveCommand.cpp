@@ -3,6 +3,8 @@
 #include "cli/ReadingFormat.h"
 #include "common/SignalWatcher.h"
 #include "platform/PortMap.h"
+#include "telemetry/MqttPublisher.h"
+#include "telemetry/Telemetry.h"
 #include "trend/TrendCsv.h"
 #include "trend/TrendRecorder.h"
 
@@ -18,6 +20,13 @@ struct LiveOptions {
     bool csv = false;
     QString output; // empty: standard output
 };
+
+const QString kTelemetryDescription = QStringLiteral(
+    "\n\n"
+    "--mqtt publishes every reading to PREFIX/ID/state (JSON, QoS 1) and the meter's state to\n"
+    "PREFIX/ID/status (\"online\", \"no meter\", \"offline\"); readings wait while the broker\n"
+    "is away (a day's at most) and follow in order. --metrics serves them to Prometheus.\n"
+    "The broker's password comes from --mqtt-password-file or PHASEMETER_MQTT_PASSWORD.");
 
 const QString kDescription = QStringLiteral(
     "Links to the meter, asks for its live readings once a second and prints each one:\n"
@@ -50,10 +59,16 @@ int runLive(const QStringList& arguments) {
         QStringLiteral("Append the CSV rows to <FILE> instead of printing them."),
         QStringLiteral("FILE"));
     parser.addOptions({port, countOption, formatOption, outputOption});
+    const TelemetryOptions telemetryOptions;
+    telemetryOptions.addTo(parser);
     if (const auto done = parseArguments(parser, QStringLiteral("live"),
                                          QStringLiteral("live [--port DEV] [--count N] "
-                                                        "[--format report|csv] [--output FILE]"),
-                                         kDescription, arguments))
+                                                        "[--format report|csv] [--output FILE]\n"
+                                                        "       [--mqtt URL [--mqtt-id ID] "
+                                                        "[--mqtt-user U --mqtt-password-file F]\n"
+                                                        "        [--mqtt-cafile CA] "
+                                                        "[--ha-discovery]] [--metrics ADDR:PORT]"),
+                                         kDescription + kTelemetryDescription, arguments))
         return *done;
 
     auto usage = [](const QString& message) { return usageError(QStringLiteral("live"), message); };
@@ -81,6 +96,27 @@ int runLive(const QStringList& arguments) {
         return usage(QStringLiteral("--output needs a file name."));
     if (!o.output.isEmpty() && !o.csv)
         return usage(QStringLiteral("--output logs CSV rows: add --format csv."));
+    QString telemetryError;
+    const auto telemetrySettings = telemetryOptions.settings(parser, o.device, &telemetryError);
+    if (!telemetrySettings)
+        return usage(telemetryError);
+
+    // A broker that cannot be reached or refuses the login at the start ends the tool; one that
+    // goes away later is waited for, and the readings are kept meanwhile.
+    Telemetry telemetry(*telemetrySettings);
+    telemetry.onNews = [](const QString& message) { printError(message); };
+    telemetry.onProblem = [&telemetry](const QString& message) {
+        printError(message);
+        if (!telemetry.mqtt()->everConnected())
+            QCoreApplication::exit(kExitFailure);
+    };
+    {
+        QString error;
+        if (!telemetry.start(&error, true)) {
+            printError(error);
+            return kExitFailure;
+        }
+    }
 
     // The tool keeps no history; the recorder only writes the log.
     TrendRecorder recorder(1);
@@ -100,25 +136,31 @@ int runLive(const QStringList& arguments) {
         setPortDevices({o.device});
     MeterLink link(o.device.isEmpty() ? kPortCount : 1);
     long long readings = 0;
-    auto finish = [&link](int code) {
+    auto finish = [&link, &telemetry](int code) {
         link.stop();
-        QCoreApplication::exit(code);
+        telemetry.finish([code](const QString& problem) {
+            if (!problem.isEmpty())
+                printError(problem);
+            QCoreApplication::exit(code);
+        });
     };
     link.onReply = [&](ReplyKind kind) {
         if (kind != ReplyKind::Live)
             return;
         const Panel& panel = link.core().panel;
+        // One time for the reading wherever it goes, so the log and the broker agree.
+        const QDateTime now = QDateTime::currentDateTime();
+        telemetry.liveReading(now, panel);
         QString text;
         if (!o.output.isEmpty()) {
             QString error;
-            if (!recorder.onLiveReading(QDateTime::currentDateTime(), panel, &error)) {
+            if (!recorder.onLiveReading(now, panel, &error)) {
                 printError(error);
                 finish(kExitFailure);
                 return;
             }
         } else if (o.csv)
-            text = (readings == 0 ? trendCsvHeader() : QString()) +
-                   trendCsvRow(QDateTime::currentDateTime(), panel);
+            text = (readings == 0 ? trendCsvHeader() : QString()) + trendCsvRow(now, panel);
         else
             text = (readings == 0 ? QString() : QStringLiteral("\n")) + reportText(panel);
         if (!text.isEmpty() && !printOut(text)) {
@@ -129,7 +171,8 @@ int runLive(const QStringList& arguments) {
         if (++readings == o.count)
             finish(kExitOk);
     };
-    link.onFailure = [&finish](const QString& message) {
+    link.onFailure = [&finish, &telemetry](const QString& message) {
+        telemetry.meterAnswering(false);
         printError(message);
         finish(kExitFailure);
     };
@@ -138,8 +181,9 @@ int runLive(const QStringList& arguments) {
     bool lost = false;
     if (!o.output.isEmpty()) {
         link.keepLookingAfterLoss();
-        link.onLinkLost = [&lost](const QString& message) {
+        link.onLinkLost = [&lost, &telemetry](const QString& message) {
             lost = true;
+            telemetry.meterAnswering(false);
             printError(message + QStringLiteral(" Looking for it again; recording goes on when "
                                                 "it answers."));
         };

@@ -17,6 +17,7 @@
 #include "app/wiring/WiringTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
+#include "telemetry/Telemetry.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -72,6 +73,8 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
         if (kind == ReplyKind::Live) {
             trend_->liveReading(core_.panel);
             wiring_->liveReading(core_.panel);
+            if (telemetry_)
+                telemetry_->liveReading(QDateTime::currentDateTime(), core_.panel);
         }
     };
     core_.downloadEnded = [this] { downloadEnded(); };
@@ -89,6 +92,13 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
 Form1::~Form1() {
     // The port outlives the window; its events must not reach a core that is gone.
     core_.port().setEventHandler(nullptr);
+}
+
+void Form1::setTelemetry(Telemetry& telemetry) {
+    telemetry_ = &telemetry;
+    telemetry.onNews = [this](const QString& text) { statusBar1_->showNote(text); };
+    telemetry.onProblem = [this](const QString& text) { statusBar1_->showNote(text); };
+    telemetry.meterAnswering(core_.form.linked == kTrue);
 }
 
 void Form1::startTimers() {
@@ -277,6 +287,8 @@ void Form1::refresh() {
     label2_->setText(form.ui.label2);
     command1_->setEnabled(form.ui.readEnabled);
     command2_->setEnabled(form.ui.saveEnabled);
+    if (telemetry_)
+        telemetry_->meterAnswering(form.linked == kTrue);
     frame1_->showTexts(core_.panel);
     const int tab = tabStrip1_->currentIndex();
     frame1_->setVisible(form.realview == kTrue && tab != kPhasorTab && tab != kTrendTab &&

@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace pm {
 
+class Telemetry;
 class PhasorDiagram;
 class QueuedAlerts;
 class TrendPage;
@@ -42,6 +43,9 @@ public:
 
     // From now on the five timers tick on their own, each on a QTimer at its interval.
     void startTimers();
+    // From now on every live reading and every change of the link also goes to `telemetry`, and
+    // what it has to say about the broker or the metrics page shows in the status bar.
+    void setTelemetry(Telemetry& telemetry);
 
     MeterCore& core() { return core_; }
     RecordTable& table() { return table_; }
@@ -87,6 +91,8 @@ private:
     WiringPage* wiringPage_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
+
+    Telemetry* telemetry_ = nullptr; // MQTT and Prometheus, when asked for
 };
 
 } // namespace pm
