@@ -1,25 +1,29 @@
 #include "app/window/Form1.h"
 
+#include "app/phasor/PhasorDiagram.h"
+#include "app/realtime/RealtimePanel.h"
+#include "app/trend/TrendPage.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
 #include "app/window/AppIcon.h"
 #include "app/window/ButtonIcons.h"
 #include "app/window/Fonts.h"
 #include "app/window/Geometry.h"
-#include "app/phasor/PhasorDiagram.h"
 #include "app/window/QueuedAlerts.h"
-#include "app/realtime/RealtimePanel.h"
 #include "app/window/StatusBar.h"
-#include "app/trend/TrendPage.h"
-#include "app/trend/TrendPlot.h"
-#include "app/trend/TrendTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace pm {
 
@@ -28,6 +32,11 @@ const QString kTitle = QStringLiteral("DOUBLE PHASE DIGITAL PHASE METER");
 constexpr int kRecallTab = 1;
 constexpr int kPhasorTab = 2;
 constexpr int kTrendTab = 3;
+// The client area as designed, in twips.
+constexpr int kDesignedWidth = 13605;
+constexpr int kDesignedHeight = 10035;
+// Room left on the screen for the window's frame and title.
+const QSize kFrameAllowance(8, 32);
 
 QToolButton* pictureButton(QWidget* parent, const QString& name, const QString& caption,
                            ButtonImage image, QRect geometry) {
@@ -54,12 +63,12 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     setWindowIcon(appIcon());
-    setFixedSize(px(13605), px(10035));
 
     buildTopRow();
     buildViews();
     statusBar1_ = new StatusBar(this);
     statusBar1_->setGeometry(twipRect(0, 9540, 13605, 495));
+    makeResizable();
 
     core_.changed = [this] { refresh(); };
     // Every live reading, whichever live tab asked for it, goes into the trend.
@@ -68,7 +77,15 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
             trend_->liveReading(core_.panel);
     };
     core_.downloadEnded = [this] { downloadEnded(); };
-    core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
+    core_.form.Timer1.onTick = [this] {
+        statusBar1_->showClock();
+        trend_->clockTick();
+    };
+    // The port the meter answers on: the one the last "Open" was shown for.
+    trend_->portName = [this] {
+        const QString name = core_.form.ui.label1.section(QLatin1Char(' '), 0, 0);
+        return name.startsWith(QLatin1String("COM")) ? name : QString();
+    };
 
     // Start-up. The form state is already in its start values (real-time view, not linked, COM1
     // next); the clock is shown at once, then discovery starts, the table is laid out empty and
@@ -82,6 +99,62 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
 Form1::~Form1() {
     // The port outlives the window; its events must not reach a core that is gone.
     core_.port().setEventHandler(nullptr);
+}
+
+void Form1::makeResizable() {
+    const QSize designed(px(kDesignedWidth), px(kDesignedHeight));
+    canvas_ = new QWidget;
+    canvas_->setObjectName(QStringLiteral("Canvas"));
+    canvas_->setMinimumSize(designed);
+    canvas_->resize(designed);
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow())
+            continue;
+        const bool hidden = w->isHidden();
+        w->setParent(canvas_); // which hides it
+        w->setHidden(hidden);
+        designed_.insert(w, w->geometry());
+    }
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("Scroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setWidget(canvas_);
+    canvas_->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_);
+    // The usual size, unless the screen is smaller: then the canvas scrolls.
+    QSize size = designed;
+    if (const QScreen* s = screen())
+        size = size.boundedTo(s->availableGeometry().size() - kFrameAllowance);
+    resize(size);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == canvas_ && event->type() == QEvent::Resize)
+        growPages();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::growPages() {
+    const QRect page = designed_.value(frame1_);
+    const QSize extra = (canvas_->size() - canvas_->minimumSize()).expandedTo(QSize(0, 0));
+    for (auto it = designed_.cbegin(); it != designed_.cend(); ++it) {
+        QWidget* w = it.key();
+        QRect r = it.value();
+        if (w == statusBar1_) {
+            r = QRect(r.left(), r.top() + extra.height(), r.width() + extra.width(), r.height());
+        } else if (w == frame1_ || w == tabStrip1_) {
+            continue; // the real-time panel keeps its layout at the top left
+        } else if (r.topLeft() == page.topLeft() || r.contains(page)) {
+            // Every page in the panel's place, and the tab strip's frame around them, grows.
+            r.setSize(r.size() + extra);
+        } else {
+            continue;
+        }
+        w->setGeometry(r);
+    }
 }
 
 void Form1::startTimers() {
@@ -199,15 +272,18 @@ bool Form1::trendShown() const {
 
 void Form1::saveClicked() {
     if (trendShown())
-        trend_->saveClicked(trendPage_->plot()->render(trendPage_->plot()->size() * 2));
+        trend_->saveClicked(trendPage_->plot()->render(
+            trendPage_->plot()->size() * 2, trend_->titleLine(QDateTime::currentDateTime())));
     else
         saveAndPrint_->save(core_, table_);
 }
 
 void Form1::printClicked() {
     if (trendShown())
-        saveAndPrint_->printPicture(
-            [this] { return trendPage_->plot()->render(trendPage_->plot()->size() * 4); });
+        saveAndPrint_->printPicture([this] {
+            return trendPage_->plot()->render(trendPage_->plot()->size() * 4,
+                                              trend_->titleLine(QDateTime::currentDateTime()));
+        });
     else
         saveAndPrint_->print(core_, table_);
 }
