@@ -73,13 +73,14 @@ void TrendPlot::draw(const TrendPicture& picture) {
             dropSeries(c.field, 0); // its unit moved to the other axis
         sides_[size_t(c.field)] = c.side;
         const std::size_t wanted = std::max<std::size_t>(c.segments.size(), 1);
-        dropSeries(c.field, wanted);
         while (series.size() < wanted)
             addSeries(c.field, c.side, series.empty());
-        for (std::size_t k = 0; k < wanted; ++k) {
+        // Series left over from a span with more breaks are emptied, not removed: taking a
+        // series out of a chart costs more than drawing it, and the next span may want it back.
+        for (std::size_t k = 0; k < series.size(); ++k) {
             if (k < c.segments.size())
                 series[k]->replace(QList<QPointF>(c.segments[k].begin(), c.segments[k].end()));
-            else
+            else if (series[k]->count() > 0)
                 series[k]->clear();
         }
     }

@@ -54,7 +54,8 @@ public:
     // The plot area changed size: the readings want reducing afresh.
     std::function<void()> resized;
 
-    // The series that draw a quantity: one per unbroken run, at least one for its legend entry.
+    // The series that draw a quantity: one per unbroken run, at least one for its legend entry;
+    // those beyond the runs shown are empty.
     const std::vector<QLineSeries*>& seriesOf(Field f) const { return series_[size_t(f)]; }
     QValueAxis* valueAxis(TrendSide side) const { return axes_[size_t(side)]; }
     QCategoryAxis* timeAxis() const { return time_; }
