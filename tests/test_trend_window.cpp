@@ -198,6 +198,13 @@ TEST_F(TrendWindow, SaveOnTheTrendTabOffersThePlotAndTheReadings) {
     button(2)->click();
     const QImage saved = QImage::fromData(readFile(tmp.filePath("plot.png")), "PNG");
     EXPECT_EQ(saved.size(), plot()->size() * 2);
+    // Mostly flat colour: kilobytes, not megabytes.
+    EXPECT_LT(QFileInfo(tmp.filePath("plot.png")).size(), 100'000);
+    // The title line above the plot, dark on white.
+    bool title = false;
+    for (int x = 0; x < saved.width() && !title; ++x)
+        title = saved.pixelColor(x, 12).value() < 100;
+    EXPECT_TRUE(title);
     EXPECT_FALSE(watchdog.fired);
 }
 
