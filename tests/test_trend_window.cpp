@@ -263,6 +263,26 @@ TEST(WindowOnASmallScreen, FitsAt150PercentAndEveryControlCanBeReached) {
     }
 }
 
+TEST_F(TrendWindow, APictureForThePrinterTakesThePagesShape) {
+    link();
+    clickTab(3);
+    liveReply();
+    liveReply();
+    QCoreApplication::processEvents();
+    const QSize before = plot()->chart()->size().toSize();
+    // A landscape page, taller for its width than the plot on the screen.
+    const QImage page = plot()->render(QSize(1400, 990), QStringLiteral("title"));
+    auto inkIn = [&page](int top, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (page.pixelColor(x, y).value() < 128)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(inkIn(page.height() - 50, page.height())) << "the time axis at the page's foot";
+    EXPECT_EQ(plot()->chart()->size().toSize(), before) << "the plot on the screen is as it was";
+}
+
 #ifdef PHASEMETER_WINDOW_PROGRAM
 TEST(TrendWindowProgram, LogFromTheCommandLineKeepsEveryRowWhenKilled) {
     SimProcess sim;

@@ -4,6 +4,7 @@
 
 #include <QCategoryAxis>
 #include <QContextMenuEvent>
+#include <QGraphicsLayout>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
@@ -233,8 +234,21 @@ QImage TrendPlot::render(QSize size, const QString& title) {
     const int titleHeight = int(painter.fontMetrics().height() * 1.6);
     painter.setPen(Qt::black);
     painter.drawText(QRect(0, 0, size.width(), titleHeight), Qt::AlignCenter, title);
-    scene()->render(&painter, QRectF(0, titleHeight, size.width(), size.height() - titleHeight),
-                    sceneRect(), Qt::KeepAspectRatio);
+    // The chart laid out afresh in the shape of the picture (a landscape page is wider than the
+    // plot on the screen), at the width it has on the screen so its lettering keeps its size.
+    const QRectF target(0, titleHeight, size.width(), size.height() - titleHeight);
+    const QSizeF shown = chart()->size();
+    const QSizeF shape(shown.width(), shown.width() * target.height() / target.width());
+    const bool reshape = std::abs(shape.height() - shown.height()) > 1;
+    if (reshape) {
+        chart()->resize(shape);
+        chart()->layout()->activate();
+    }
+    scene()->render(&painter, target, QRectF(QPointF(0, 0), chart()->size()), Qt::KeepAspectRatio);
+    if (reshape) {
+        chart()->resize(shown);
+        chart()->layout()->activate();
+    }
     return image;
 }
 

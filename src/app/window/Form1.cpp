@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTabBar>
@@ -281,7 +282,13 @@ void Form1::saveClicked() {
 void Form1::printClicked() {
     if (trendShown())
         saveAndPrint_->printPicture([this] {
-            return trendPage_->plot()->render(trendPage_->plot()->size() * 4,
+            // The whole landscape page: the picture takes the page's shape.
+            const QSizeF page = saveAndPrint_->printer().printer().pageLayout().fullRect().size();
+            const double shape = page.isEmpty() ? 0.7
+                                                : std::min(page.width(), page.height()) /
+                                                      std::max(page.width(), page.height());
+            const int wide = trendPage_->plot()->width() * 4;
+            return trendPage_->plot()->render(QSize(wide, int(wide * shape)),
                                               trend_->titleLine(QDateTime::currentDateTime()));
         });
     else
