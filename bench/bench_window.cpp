@@ -1,18 +1,22 @@
-#include "app/window/Form1.h"
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendTab.h"
+#include "app/window/Form1.h"
 #include "platform/QtSerialPort.h"
 #include "protocol/Download.h"
+#include "trend/TrendCsv.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QWheelEvent>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <malloc.h>
@@ -124,6 +128,87 @@ void WindowTrendWeek(benchmark::State& state) {
     }
 }
 BENCHMARK(WindowTrendWeek)->Iterations(1)->Unit(benchmark::kSecond);
+
+// A week of readings, one a second, the link lost for 5 s after every 10,000, as the window's own.
+void fillWeek(pm::Form1& form) {
+    qint64 msecs = 1714550400000;
+    form.trend().clock = [&msecs] { return QDateTime::fromMSecsSinceEpoch(msecs); };
+    pm::Panel& panel = form.core().panel;
+    for (std::size_t k = 0; k < pm::kTrendCapacity; ++k) {
+        msecs += k % 10000 == 9999 ? 6000 : 1000;
+        const double swing = std::sin(double(k) / 3000.0);
+        panel.setText(pm::Field::U1, QString::number(230 + swing, 'f', 2));
+        panel.setText(pm::Field::U2, QString::number(229.5 - swing, 'f', 2));
+        panel.setText(pm::Field::I1, QString::number(5 + swing / 4, 'f', 4));
+        panel.setText(pm::Field::I2, QString::number(4.8 - swing / 5, 'f', 4));
+        form.trend().liveReading(panel);
+    }
+    const qint64 end = msecs;
+    form.trend().clock = [end] { return QDateTime::fromMSecsSinceEpoch(end); };
+}
+
+// One wheel step on the Trend tab holding a week of readings (604,800), everything shown: the
+// work on the main thread from the wheel event to the new frame painted, each step zooming in
+// or out by a notch in turn.
+void WindowTrendZoomStep(benchmark::State& state) {
+    pm::QtSerialPort port; // never opened: the timers do not run
+    pm::Form1 form(port);
+    form.resize(907, 669);
+    form.show();
+    fillWeek(form);
+    form.findChild<QTabBar*>(QStringLiteral("TabStrip1"))->setCurrentIndex(3);
+    QCoreApplication::processEvents();
+    auto* plot = form.findChild<pm::TrendPlot*>(QStringLiteral("TrendPlot"));
+    form.trend().follow(pm::TrendViewport::Span::All);
+    plot->viewport()->repaint();
+    const QPointF at(plot->width() / 2.0, plot->height() / 2.0);
+    int notch = 120;
+    for (auto _ : state) {
+        QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, notch), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(plot->viewport(), &wheel);
+        plot->viewport()->repaint();
+        notch = -notch;
+    }
+}
+BENCHMARK(WindowTrendZoomStep)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Opening a week's recording (604,800 rows) on the Trend tab: read, parsed, reduced and drawn.
+void WindowTrendOpenWeek(benchmark::State& state) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("week.csv"));
+    {
+        pm::QtSerialPort port;
+        pm::Form1 form(port);
+        fillWeek(form);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(pm::trendCsvText(form.trend().shown(), 0, form.trend().shown().size())) <
+                0) {
+            state.SkipWithError("the week's file could not be written");
+            return;
+        }
+    }
+    state.counters["file_MiB"] = double(QFileInfo(path).size()) / 1048576.0;
+    for (auto _ : state) {
+        pm::QtSerialPort port;
+        pm::Form1 form(port);
+        form.resize(907, 669);
+        form.show();
+        form.findChild<QTabBar*>(QStringLiteral("TabStrip1"))->setCurrentIndex(3);
+        QCoreApplication::processEvents();
+        auto* plot = form.findChild<pm::TrendPlot*>(QStringLiteral("TrendPlot"));
+        QElapsedTimer clock;
+        clock.start();
+        if (!form.trend().openFile(path)) {
+            state.SkipWithError("the week's file could not be opened");
+            return;
+        }
+        plot->viewport()->repaint();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+}
+BENCHMARK(WindowTrendOpenWeek)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 
 // The window linked to the simulated meter and polling it once a second: the share of one core
 // it takes meanwhile (the simulator's own share not counted).

@@ -35,22 +35,33 @@ QStringList sharedStrings(const QByteArray& xml) {
     return out;
 }
 
-// For each cell format (xf of cellXfs), whether it centres horizontally and vertically.
-QList<bool> centredFormats(const QByteArray& xml) {
-    QList<bool> out;
+struct CellFormat {
+    bool centred = false;
+    QString numberFormat;
+};
+
+// For each cell format (xf of cellXfs), whether it centres horizontally and vertically, and its
+// number format's code.
+QList<CellFormat> cellFormats(const QByteArray& xml) {
+    QList<CellFormat> out;
+    QMap<int, QString> codes{{0, QStringLiteral("General")}};
     QXmlStreamReader r(xml);
     bool inCellXfs = false;
     while (!r.atEnd()) {
         r.readNext();
-        if (r.isStartElement() && r.name() == u"cellXfs")
+        if (r.isStartElement() && r.name() == u"numFmt")
+            codes[r.attributes().value(QLatin1String("numFmtId")).toInt()] =
+                r.attributes().value(QLatin1String("formatCode")).toString();
+        else if (r.isStartElement() && r.name() == u"cellXfs")
             inCellXfs = true;
         else if (r.isEndElement() && r.name() == u"cellXfs")
             inCellXfs = false;
         else if (inCellXfs && r.isStartElement() && r.name() == u"xf")
-            out << false;
+            out << CellFormat{false,
+                              codes.value(r.attributes().value(QLatin1String("numFmtId")).toInt())};
         else if (inCellXfs && r.isStartElement() && r.name() == u"alignment" && !out.isEmpty())
-            out.last() = r.attributes().value(QLatin1String("horizontal")) == u"center" &&
-                         r.attributes().value(QLatin1String("vertical")) == u"center";
+            out.last().centred = r.attributes().value(QLatin1String("horizontal")) == u"center" &&
+                                 r.attributes().value(QLatin1String("vertical")) == u"center";
     }
     return out;
 }
@@ -85,8 +96,8 @@ SheetContents readFirstSheet(const QString& xlsxPath) {
     }
     const QStringList strings =
         sharedStrings(unzipMember(xlsxPath, QStringLiteral("xl/sharedStrings.xml")));
-    const QList<bool> centred =
-        centredFormats(unzipMember(xlsxPath, QStringLiteral("xl/styles.xml")));
+    const QList<CellFormat> formats =
+        cellFormats(unzipMember(xlsxPath, QStringLiteral("xl/styles.xml")));
     QXmlStreamReader r(sheet);
     while (!r.atEnd()) {
         r.readNext();
@@ -94,13 +105,25 @@ SheetContents readFirstSheet(const QString& xlsxPath) {
             continue;
         if (r.name() == u"dimension") {
             s.dimension = r.attributes().value(QLatin1String("ref")).toString();
+        } else if (r.name() == u"pane") {
+            s.frozenCell = r.attributes().value(QLatin1String("topLeftCell")).toString();
+        } else if (r.name() == u"col") {
+            const int first = r.attributes().value(QLatin1String("min")).toInt();
+            const int last = r.attributes().value(QLatin1String("max")).toInt();
+            for (int c = first; c <= last; ++c)
+                s.columnWidths[c] = r.attributes().value(QLatin1String("width")).toDouble();
         } else if (r.name() == u"c") {
             SheetCell c;
             parseRef(r.attributes().value(QLatin1String("r")).toString(), &c.row, &c.col);
             const int style = r.attributes().value(QLatin1String("s")).toInt();
-            c.centred = style >= 0 && style < centred.size() && centred[style];
-            const bool shared = r.attributes().value(QLatin1String("t")) == u"s";
-            const bool inlineStr = r.attributes().value(QLatin1String("t")) == u"inlineStr";
+            if (style >= 0 && style < formats.size()) {
+                c.centred = formats[style].centred;
+                c.numberFormat = formats[style].numberFormat;
+            }
+            const auto type = r.attributes().value(QLatin1String("t"));
+            const bool shared = type == u"s";
+            const bool inlineStr = type == u"inlineStr";
+            c.number = type.isEmpty() || type == u"n";
             while (!(r.isEndElement() && r.name() == u"c") && !r.atEnd()) {
                 r.readNext();
                 if (r.isStartElement() && r.name() == u"v") {

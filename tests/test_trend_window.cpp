@@ -3,17 +3,21 @@
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendTab.h"
 #include "fakes/AnswerDialog.h"
+#include "fakes/FakeSerialPort.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
 #include "trend/TrendCsv.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QValueAxis>
 
@@ -37,6 +41,16 @@ struct TrendWindow : WindowFixture {
         pollAndAnswer();
     }
     int linesIn(const QString& path) const { return int(readFile(path).count('\n')); }
+    // A mouse event on the plot, at a share of its plot area's width and half its height.
+    void mouse(QEvent::Type type, double share, Qt::MouseButtons buttons = Qt::NoButton) {
+        const QRectF area = plot()->chart()->plotArea();
+        const QPoint at =
+            plot()->mapFromScene(QPointF(area.left() + share * area.width(), area.center().y()));
+        QMouseEvent event(type, at, plot()->viewport()->mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(plot()->viewport(), &event);
+    }
 };
 
 } // namespace
@@ -83,7 +97,7 @@ TEST_F(TrendWindow, EveryLiveReplyOnAnyLiveTabIsPlottedAndAGapBreaksTheLine) {
     int shownInLegend = 0;
     QCoreApplication::processEvents(); // the legend catches up
     for (QLegendMarker* m : plot()->chart()->legend()->markers())
-        shownInLegend += m->isVisible() && m->label() == "U1";
+        shownInLegend += m->isVisible() && m->label() == "U1 (left)";
     EXPECT_EQ(shownInLegend, 1);
     EXPECT_EQ(plot()->valueAxis(pm::TrendSide::Left)->titleText(), "U (V)");
     EXPECT_EQ(plot()->valueAxis(pm::TrendSide::Right)->titleText(), "I (A)");
@@ -93,6 +107,58 @@ TEST_F(TrendWindow, EveryLiveReplyOnAnyLiveTabIsPlottedAndAGapBreaksTheLine) {
     EXPECT_FALSE(child<QCheckBox>(QStringLiteral("checkU1"))->isChecked());
     EXPECT_TRUE(plot()->seriesOf(pm::Field::U1).empty());
     EXPECT_EQ(plot()->valueAxis(pm::TrendSide::Left)->titleText(), "P (kW)");
+}
+
+TEST_F(TrendWindow, ADragStopsFollowingAndLiveFollowsAgain) {
+    link();
+    clickTab(3);
+    for (int k = 0; k < 20; ++k)
+        liveReply();
+    auto* follow = child<QCheckBox>(QStringLiteral("FollowLatest"));
+    EXPECT_TRUE(follow->isChecked());
+    mouse(QEvent::MouseButtonPress, 0.5, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 0.3, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0.3);
+    EXPECT_FALSE(form.trend().viewport().following());
+    EXPECT_FALSE(follow->isChecked()) << "the tab shows that it stopped";
+    child<QPushButton>(QStringLiteral("Live"))->click();
+    EXPECT_TRUE(follow->isChecked());
+    follow->click();
+    EXPECT_FALSE(form.trend().viewport().following());
+}
+
+TEST_F(TrendWindow, HoveringReadsOutTheNearestReadingAndAGapIsShadedAndNamed) {
+    link();
+    clickTab(3);
+    liveReply();
+    liveReply();
+    liveReply(9);                      // the link was lost meanwhile
+    QCoreApplication::processEvents(); // the plot lays out
+    mouse(QEvent::MouseMove, 0.999);
+    const QStringList lines = plot()->readoutLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], "2026-07-12 08:00:11");
+    EXPECT_TRUE(lines.contains("U1  220.00 V")) << lines.join('|').toStdString();
+    EXPECT_EQ(plot()->gapLabels(), QStringList{"No readings 08:00:02 to 08:00:11"});
+
+    // A click pins a cursor; the mouse going away leaves the pinned read-out.
+    mouse(QEvent::MouseButtonPress, 0.999, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0.999);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(plot(), &leave);
+    EXPECT_EQ(plot()->readoutLines().value(0), "2026-07-12 08:00:11");
+}
+
+TEST_F(TrendWindow, GrowingTheWindowGrowsThePagesButNotThePanel) {
+    const QSize panel = child(QStringLiteral("Frame1"))->size();
+    const QSize page = this->page()->size();
+    form.resize(1107, 769);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(child(QStringLiteral("Frame1"))->size(), panel);
+    EXPECT_EQ(this->page()->size(), page + QSize(200, 100));
+    EXPECT_EQ(child(QStringLiteral("Phasor"))->size(), page + QSize(200, 100));
+    EXPECT_EQ(grid()->size(), page + QSize(200, 100)) << "the record table shows more rows";
+    EXPECT_EQ(child(QStringLiteral("StatusBar1"))->geometry().bottom(), 768);
 }
 
 TEST_F(TrendWindow, RecordingFromTheStartAppendsEveryReplyUntilRecordIsPressed) {
@@ -120,6 +186,7 @@ TEST_F(TrendWindow, SaveOnTheTrendTabOffersThePlotAndTheReadings) {
     link();
     liveReply();
     clickTab(3);
+    QCoreApplication::processEvents(); // the statistics below the plot take their room
     ModalWatchdog watchdog;
     answerNextDialog<QFileDialog>([](QFileDialog& d) {
         EXPECT_EQ(d.nameFilters(),
@@ -131,7 +198,89 @@ TEST_F(TrendWindow, SaveOnTheTrendTabOffersThePlotAndTheReadings) {
     button(2)->click();
     const QImage saved = QImage::fromData(readFile(tmp.filePath("plot.png")), "PNG");
     EXPECT_EQ(saved.size(), plot()->size() * 2);
+    // Mostly flat colour: kilobytes, not megabytes.
+    EXPECT_LT(QFileInfo(tmp.filePath("plot.png")).size(), 100'000);
+    // The title line above the plot, dark on white.
+    bool title = false;
+    for (int x = 0; x < saved.width() && !title; ++x)
+        title = saved.pixelColor(x, 12).value() < 100;
+    EXPECT_TRUE(title);
     EXPECT_FALSE(watchdog.fired);
+}
+
+// At 150 % on a 1024 x 768 screen the window fits the screen and every control can be scrolled
+// into it. The scale is the process's own: the test runs itself again with it.
+TEST(WindowOnASmallScreen, FitsAt150PercentAndEveryControlCanBeReached) {
+    if (qEnvironmentVariableIsEmpty("PHASEMETER_SMALL_SCREEN")) {
+        QTemporaryDir tmp;
+        const QString config = tmp.filePath("screen.json");
+        writeFile(config, R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024,
+            "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        QProcess self;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PHASEMETER_SMALL_SCREEN", "1");
+        env.insert("QT_SCALE_FACTOR", "1.5");
+        env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+        self.setProcessEnvironment(env);
+        self.start(QCoreApplication::applicationFilePath(),
+                   {"--gtest_filter=WindowOnASmallScreen.*"});
+        ASSERT_TRUE(self.waitForFinished(60000));
+        const QByteArray out = self.readAllStandardOutput() + self.readAllStandardError();
+        EXPECT_EQ(self.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+        return;
+    }
+    FakeSerialPort port;
+    pm::Form1 form(port);
+    form.show();
+    QCoreApplication::processEvents();
+    const QRect screen = form.screen()->availableGeometry();
+    ASSERT_NEAR(screen.width(), 1024 / 1.5, 1) << "1024 x 768 at 150 %";
+    ASSERT_NEAR(screen.height(), 768 / 1.5, 1);
+    EXPECT_TRUE(screen.contains(form.frameGeometry())) << "never larger than the screen";
+    auto* scroll = form.findChild<QScrollArea*>(QStringLiteral("Scroll"));
+    ASSERT_TRUE(scroll);
+    auto* tabs = form.findChild<QTabBar*>(QStringLiteral("TabStrip1"));
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        const QRect caption = tabs->tabRect(tab).translated(tabs->pos());
+        scroll->ensureVisible(caption.center().x(), caption.center().y(), caption.width() / 2,
+                              caption.height() / 2);
+        EXPECT_TRUE(form.rect().contains(
+            QRect(tabs->mapTo(&form, tabs->tabRect(tab).topLeft()), caption.size())))
+            << "tab " << tab;
+        tabs->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        for (QWidget* w : form.findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w);
+            if (!control || !w->isVisibleTo(&form))
+                continue;
+            scroll->ensureWidgetVisible(w, 0, 0);
+            const QRect inWindow(w->mapTo(&form, QPoint(0, 0)), w->size());
+            EXPECT_TRUE(form.rect().contains(inWindow))
+                << tab << " " << w->objectName().toStdString() << " at " << inWindow.x() << ","
+                << inWindow.y();
+        }
+    }
+}
+
+TEST_F(TrendWindow, APictureForThePrinterTakesThePagesShape) {
+    link();
+    clickTab(3);
+    liveReply();
+    liveReply();
+    QCoreApplication::processEvents();
+    const QSize before = plot()->chart()->size().toSize();
+    // A landscape page, taller for its width than the plot on the screen.
+    const QImage page = plot()->render(QSize(1400, 990), QStringLiteral("title"));
+    auto inkIn = [&page](int top, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (page.pixelColor(x, y).value() < 128)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(inkIn(page.height() - 50, page.height())) << "the time axis at the page's foot";
+    EXPECT_EQ(plot()->chart()->size().toSize(), before) << "the plot on the screen is as it was";
 }
 
 #ifdef PHASEMETER_WINDOW_PROGRAM

@@ -1,5 +1,7 @@
 #include "Printers.h"
 #include "TestVectors.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
 #include "app/window/Form1.h"
 #include "fakes/PortList.h"
 #include "fakes/SimProcess.h"
@@ -15,11 +17,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryFile>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 namespace {
 
@@ -152,4 +156,55 @@ TEST(WindowOnSimulator, ChecksTheWiringOfAReversedCurrentTransformer) {
     EXPECT_EQ(verdict->text(), "Element 1 current reversed (I1 = \u2212Ia). The meter registers "
                                "27.9% of the energy: K = 3.583.");
     screenshot(form, QStringLiteral("simulator-wiring"));
+}
+
+// The Trend tab on the simulated meter: the meter falls silent (its process stopped), the plot
+// shades the silence, and the read-out under the mouse shows the reading there. With
+// PHASEMETER_SCREENSHOTS set, it runs for a minute and a half and saves the tab.
+TEST(WindowOnSimulator, TrendShadesTheMetersSilenceAndReadsOutUnderTheMouse) {
+    const bool picture = !qEnvironmentVariableIsEmpty("PHASEMETER_SCREENSHOTS");
+    SimProcess sim({"--seed", "7"});
+    ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
+    const PortList com1({sim.device()});
+    pm::QtSerialPort port;
+    pm::Form1 form(port);
+    form.startTimers();
+    form.show();
+    auto* tabs = form.findChild<QTabBar*>("TabStrip1");
+    click(tabs, tabs->tabRect(3).center());
+    const pm::TrendSeries& readings = form.trend().shown();
+    const auto before = std::size_t(picture ? 50 : 3);
+    ASSERT_TRUE(waitUntil([&] { return readings.size() >= before; }, int(before) * 2000 + 10000));
+
+    // Silent for longer than a gap, not long enough to lose the link.
+    const qint64 silentFrom = readings.msecsAt(readings.size() - 1);
+    ::kill(pid_t(sim.process().processId()), SIGSTOP);
+    const qint64 silence = picture ? 3500 : 3000;
+    waitUntil([&] { return QDateTime::currentMSecsSinceEpoch() - silentFrom > silence; },
+              int(silence) + 5000);
+    ::kill(pid_t(sim.process().processId()), SIGCONT);
+    const std::size_t after = readings.size() + (picture ? 30 : 2);
+    ASSERT_TRUE(waitUntil([&] { return readings.size() >= after; }, 60000));
+    if (!picture)
+        form.trend().follow(pm::TrendViewport::Span::All);
+
+    auto* plot = form.findChild<pm::TrendPlot*>("TrendPlot");
+    const QStringList gaps = plot->gapLabels();
+    ASSERT_EQ(gaps.size(), 1) << gaps.join('|').toStdString();
+    EXPECT_TRUE(gaps[0].startsWith("No readings ")) << gaps[0].toStdString();
+
+    // A cursor pinned near the end, the mouse near the start: the read-out stays clear of the gap.
+    const QRectF area = plot->chart()->plotArea();
+    auto at = [&](double share) {
+        return plot->mapFromScene(QPointF(area.left() + share * area.width(), area.center().y()));
+    };
+    click(plot->viewport(), at(0.85));
+    QMouseEvent move(QEvent::MouseMove, at(0.1), plot->viewport()->mapToGlobal(at(0.1)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot->viewport(), &move);
+    const QStringList lines = plot->readoutLines();
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_TRUE(lines.contains(QRegularExpression("^U1  2\\d\\d\\.\\d\\d V$")))
+        << lines.join('|').toStdString();
+    screenshot(form, QStringLiteral("simulator-trend"));
 }

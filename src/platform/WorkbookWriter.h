@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace pm {
@@ -14,6 +15,14 @@ public:
     virtual bool begin(QString* why) = 0;
     // Row and column count from 1, as a spreadsheet does; the text is stored as text.
     virtual bool setCell(int row, int col, const QString& text, QString* why) = 0;
+    // A number, shown with `decimals` digits after the point.
+    virtual bool setNumber(int row, int col, double value, int decimals, QString* why) = 0;
+    // A date and time (as the clock showed it, without its zone), shown "yyyy-mm-dd hh:mm:ss".
+    virtual bool setDateTime(int row, int col, const QDateTime& time, QString* why) = 0;
+    // The width of a column, in characters of the default font.
+    virtual void setColumnWidth(int col, double characters) = 0;
+    // The rows above `row` stay in view while the rest scrolls.
+    virtual void freezeRowsAbove(int row) = 0;
     // The finished workbook file. On failure `why` is the reason alone ("File too large"): the
     // caller names the file the workbook was meant for.
     virtual bool finish(QByteArray* file, QString* why) = 0;

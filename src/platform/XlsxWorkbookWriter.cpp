@@ -1,6 +1,7 @@
 #include "platform/XlsxWorkbookWriter.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <xlsxwriter.h>
@@ -42,6 +43,7 @@ void XlsxWorkbookWriter::drop() {
     workbook_ = nullptr;
     sheet_ = nullptr;
     centred_ = nullptr;
+    numberFormats_.clear();
     dir_.reset();
 }
 
@@ -72,7 +74,7 @@ bool XlsxWorkbookWriter::begin(QString* why) {
     return true;
 }
 
-bool XlsxWorkbookWriter::setCell(int row, int col, const QString& text, QString* why) {
+bool XlsxWorkbookWriter::cellAt(int row, int col, QString* why) const {
     if (!sheet_) {
         *why = QStringLiteral("No workbook is open.");
         return false;
@@ -81,6 +83,65 @@ bool XlsxWorkbookWriter::setCell(int row, int col, const QString& text, QString*
         *why = QStringLiteral("There is no cell at row %1, column %2.").arg(row).arg(col);
         return false;
     }
+    return true;
+}
+
+lxw_format* XlsxWorkbookWriter::centredWith(const QByteArray& numberFormat) {
+    lxw_format*& format = numberFormats_[numberFormat];
+    if (!format) {
+        format = workbook_add_format(workbook_);
+        if (!format)
+            return centred_;
+        format_set_align(format, LXW_ALIGN_CENTER);
+        format_set_align(format, LXW_ALIGN_VERTICAL_CENTER);
+        format_set_num_format(format, numberFormat.constData());
+    }
+    return format;
+}
+
+bool XlsxWorkbookWriter::setNumber(int row, int col, double value, int decimals, QString* why) {
+    if (!cellAt(row, col, why))
+        return false;
+    const QByteArray format =
+        decimals > 0 ? "0." + QByteArray(std::clamp(decimals, 1, 15), '0') : QByteArray("0");
+    const lxw_error error = worksheet_write_number(sheet_, lxw_row_t(row - 1), lxw_col_t(col - 1),
+                                                   value, centredWith(format));
+    if (error != LXW_NO_ERROR) {
+        *why = libraryError(error);
+        return false;
+    }
+    return true;
+}
+
+bool XlsxWorkbookWriter::setDateTime(int row, int col, const QDateTime& time, QString* why) {
+    if (!cellAt(row, col, why))
+        return false;
+    const QDate d = time.date();
+    const QTime t = time.time();
+    lxw_datetime when{d.year(), d.month(),  d.day(),
+                      t.hour(), t.minute(), t.second() + t.msec() / 1000.0};
+    const lxw_error error = worksheet_write_datetime(sheet_, lxw_row_t(row - 1), lxw_col_t(col - 1),
+                                                     &when, centredWith("yyyy-mm-dd hh:mm:ss"));
+    if (error != LXW_NO_ERROR) {
+        *why = libraryError(error);
+        return false;
+    }
+    return true;
+}
+
+void XlsxWorkbookWriter::setColumnWidth(int col, double characters) {
+    if (sheet_ && col >= 1)
+        worksheet_set_column(sheet_, lxw_col_t(col - 1), lxw_col_t(col - 1), characters, nullptr);
+}
+
+void XlsxWorkbookWriter::freezeRowsAbove(int row) {
+    if (sheet_ && row >= 2)
+        worksheet_freeze_panes(sheet_, lxw_row_t(row - 1), 0);
+}
+
+bool XlsxWorkbookWriter::setCell(int row, int col, const QString& text, QString* why) {
+    if (!cellAt(row, col, why))
+        return false;
     const auto r = lxw_row_t(row - 1);
     const auto c = lxw_col_t(col - 1);
     // An empty cell is still written, so that it is centred like the rest.
@@ -106,6 +167,7 @@ bool XlsxWorkbookWriter::finish(QByteArray* file, QString* why) {
     workbook_ = nullptr;
     sheet_ = nullptr;
     centred_ = nullptr;
+    numberFormats_.clear();
     if (error != LXW_NO_ERROR) {
         // The library's own words for a failed file operation do not say what failed; the
         // system's do ("File too large", "No space left on device").

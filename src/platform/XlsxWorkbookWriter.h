@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QTemporaryDir>
+#include <map>
 #include <memory>
 
 struct lxw_workbook;
@@ -25,16 +26,23 @@ public:
 
     bool begin(QString* why) override;
     bool setCell(int row, int col, const QString& text, QString* why) override;
+    bool setNumber(int row, int col, double value, int decimals, QString* why) override;
+    bool setDateTime(int row, int col, const QDateTime& time, QString* why) override;
+    void setColumnWidth(int col, double characters) override;
+    void freezeRowsAbove(int row) override;
     bool finish(QByteArray* file, QString* why) override;
 
 private:
     void drop();
+    bool cellAt(int row, int col, QString* why) const;
+    lxw_format* centredWith(const QByteArray& numberFormat);
 
     std::unique_ptr<QTemporaryDir> dir_;
     QByteArray tmpdir_; // kept alive for the library until the workbook is closed
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* centred_ = nullptr;
+    std::map<QByteArray, lxw_format*> numberFormats_; // owned by the workbook
 };
 
 } // namespace pm

@@ -40,8 +40,11 @@ public:
     struct Cell {
         int row, col;
         QString text;
+        enum Kind { Text, Number, DateTime } kind = Text;
     };
     QList<Cell> cells;
+    QMap<int, double> widths;
+    int frozenAbove = 0;
     int begun = 0;
     int failAtCell = -1; // index of a cell whose write fails
 
@@ -55,9 +58,23 @@ public:
             *why = QStringLiteral("cell refused");
             return false;
         }
-        cells.append({row, col, text});
+        cells.append({row, col, text, Cell::Text});
         return true;
     }
+    bool setNumber(int row, int col, double value, int decimals, QString* why) override {
+        if (!setCell(row, col, QString::number(value, 'f', decimals), why))
+            return false;
+        cells.last().kind = Cell::Number;
+        return true;
+    }
+    bool setDateTime(int row, int col, const QDateTime& time, QString* why) override {
+        if (!setCell(row, col, time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")), why))
+            return false;
+        cells.last().kind = Cell::DateTime;
+        return true;
+    }
+    void setColumnWidth(int col, double characters) override { widths[col] = characters; }
+    void freezeRowsAbove(int row) override { frozenAbove = row; }
     bool finish(QByteArray* file, QString*) override {
         file->clear();
         for (const Cell& c : cells)

@@ -1,6 +1,7 @@
 #include "app/phasor/PhasorDiagram.h"
 
 #include "app/phasor/PhasorGeometry.h"
+#include "app/window/QuantityColors.h"
 #include "protocol/Fmtval.h"
 
 #include <QPainter>
@@ -211,7 +212,7 @@ PhasorDiagram::PhasorDiagram(const ReadingTexts& texts, QWidget* parent)
 }
 
 QColor PhasorDiagram::channelColor(int channel) {
-    return channel == 0 ? QColor(200, 30, 30) : QColor(20, 90, 210);
+    return pm::channelColor(channel);
 }
 
 void PhasorDiagram::setOverlay(const PhasorOverlay& overlay) {

@@ -27,6 +27,7 @@ class PhasorDiagram : public QWidget {
 public:
     explicit PhasorDiagram(const ReadingTexts& texts, QWidget* parent = nullptr);
 
+    // The colours of the one place every view takes them from.
     static QColor channelColor(int channel);
     static QColor background() { return Qt::white; }
 

@@ -1,13 +1,16 @@
 #include "app/trend/TrendPage.h"
 
 #include "app/trend/TrendPlot.h"
+#include "app/trend/TrendReadout.h"
 #include "app/trend/TrendTab.h"
+#include "app/window/QuantityColors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -37,10 +40,36 @@ const Group kGroups[] = {
     {"F", {Field::Freq}},
 };
 
-QIcon swatch(const QColor& color) {
-    QPixmap pixmap(10, 10);
-    pixmap.fill(color);
+// A short piece of the quantity's line, as the plot draws it.
+QIcon swatch(Field f) {
+    QPixmap pixmap(16, 10);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QPen pen(quantityColor(f), 2);
+    pen.setStyle(quantityLineStyle(f));
+    painter.setPen(pen);
+    painter.drawLine(0, 5, 16, 5);
     return QIcon(pixmap);
+}
+
+// The statistics as a small table: a row per quantity.
+QString statsTable(const std::vector<TrendSpanStats>& rows) {
+    if (rows.empty())
+        return {};
+    QString html = QStringLiteral("<table cellspacing=0 cellpadding=1><tr><th></th><th "
+                                  "align=right>Min</th><th>at</th><th align=right>Max</th><th>at</"
+                                  "th><th align=right>Mean</th></tr>");
+    for (const TrendSpanStats& r : rows) {
+        const QStringList cells = trendStatsCells(r.field, r.stats, r.decimals);
+        html += QStringLiteral("<tr><td><b><font color=%1>%2</font></b>&nbsp;</td>")
+                    .arg(quantityColor(r.field).name(), cells[0].toHtmlEscaped());
+        for (int c = 1; c < cells.size(); ++c)
+            html += QStringLiteral("<td align=%1>&nbsp;%2&nbsp;</td>")
+                        .arg(c % 2 == 0 ? QStringLiteral("center") : QStringLiteral("right"),
+                             cells[c].toHtmlEscaped());
+        html += QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
 }
 
 QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption) {
@@ -56,14 +85,30 @@ TrendPage::TrendPage(TrendTab& tab, QWidget* parent) : QWidget(parent), tab_(tab
     plot_ = new TrendPlot(this);
     plot_->setObjectName(QStringLiteral("TrendPlot"));
     plot_->zoomed = [this](double factor, qint64 at) { tab_.zoom(factor, at); };
+    plot_->valuesZoomed = [this](double factor, double share) { tab_.zoomValues(factor, share); };
     plot_->panned = [this](qint64 msecs) { tab_.pan(msecs); };
+    plot_->clicked = [this](qint64 at) { tab_.pin(at); };
+    plot_->hovered = [this] { showReadout(); };
+    plot_->fitChosen = [this] { tab_.fit(); };
+    plot_->resetValuesChosen = [this] { tab_.resetValueAxes(); };
+    for (const char* name : kSpanNames)
+        plot_->spanNames << QString::fromLatin1(name);
+    plot_->spanChosen = [this](int index) { tab_.follow(kSpans[std::clamp(index, 0, 4)]); };
     plot_->resized = [this] { refresh(); };
+
+    stats_ = new QLabel(this);
+    stats_->setObjectName(QStringLiteral("TrendStats"));
+    stats_->setTextFormat(Qt::RichText);
+    auto* plotColumn = new QVBoxLayout;
+    plotColumn->setSpacing(2);
+    plotColumn->addWidget(plot_, 1);
+    plotColumn->addWidget(stats_);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     layout->addWidget(buildControls());
-    layout->addWidget(plot_, 1);
+    layout->addLayout(plotColumn, 1);
     refresh();
 }
 
@@ -84,7 +129,7 @@ QWidget* TrendPage::buildControls() {
             const Field f = g.fields[k];
             auto* box = new QCheckBox(trendName(f), controls);
             box->setObjectName(QStringLiteral("check") + trendName(f));
-            box->setIcon(swatch(trendColor(f)));
+            box->setIcon(swatch(f));
             connect(box, &QCheckBox::toggled, this, [this, f](bool on) { tab_.setChecked(f, on); });
             checks_[size_t(f)] = box;
             grid->addWidget(box, row + int(k / 2), 1 + int(k % 2));
@@ -101,11 +146,15 @@ QWidget* TrendPage::buildControls() {
             [this](int index) { tab_.follow(kSpans[std::clamp(index, 0, 4)]); });
     auto* fit = pushButton(controls, QStringLiteral("Fit"), QStringLiteral("Fit"));
     fit->setFixedWidth(fit->fontMetrics().horizontalAdvance(fit->text()) + 24);
-    connect(fit, &QPushButton::clicked, this, [this] { tab_.follow(Span::All); });
+    connect(fit, &QPushButton::clicked, this, [this] { tab_.fit(); });
     auto* spanRow = new QHBoxLayout;
     spanRow->addWidget(span_, 1);
     spanRow->addWidget(fit);
     column->addLayout(spanRow);
+    follow_ = new QCheckBox(QStringLiteral("Follow latest"), controls);
+    follow_->setObjectName(QStringLiteral("FollowLatest"));
+    connect(follow_, &QCheckBox::toggled, this, [this](bool on) { tab_.setFollowing(on); });
+    column->addWidget(follow_);
 
     record_ = pushButton(controls, QStringLiteral("Record"), QStringLiteral("Record..."));
     record_->setCheckable(true);
@@ -155,14 +204,23 @@ void TrendPage::redraw() {
         checks_[size_t(f)]->setChecked(tab_.selection().isChecked(Field(f)));
     }
     const TrendViewport& view = tab_.viewport();
-    span_->setCurrentIndex(view.following() ? int(view.span()) : -1);
+    span_->setCurrentIndex(view.following() && view.span() ? int(*view.span()) : -1);
+    {
+        const QSignalBlocker quiet(follow_);
+        follow_->setChecked(view.following());
+    }
     record_->setChecked(tab_.recorder().isRecording());
     record_->setToolTip(tab_.recordingText());
-    live_->setEnabled(tab_.showingFile());
     held_->setText(tab_.heldText());
     recording_->setText(tab_.recordingText());
     plot_->draw(tab_.picture(plot_->columns()));
+    stats_->setText(statsTable(tab_.spanStats()));
+    showReadout();
     stale_ = false;
+}
+
+void TrendPage::showReadout() {
+    plot_->showReadout(tab_.readout(plot_->hoverTime()));
 }
 
 } // namespace pm

@@ -15,9 +15,10 @@ namespace pm {
 class TrendPlot;
 class TrendTab;
 
-// The page of the Trend tab: the quantities to plot in groups, the span, "Fit", "Record...",
-// "Open..." and "Live" beside the plot. It shows the tab's state and hands every click to it; the
-// plot is drawn afresh only while the page is shown.
+// The page of the Trend tab: the quantities to plot in groups, the span, "Fit", "Follow latest",
+// "Record...", "Open..." and "Live" beside the plot, the statistics of the span below it. It shows
+// the tab's state and hands every click to it; the plot is drawn afresh only while the page is
+// shown.
 class TrendPage : public QWidget {
 public:
     TrendPage(TrendTab& tab, QWidget* parent = nullptr);
@@ -32,12 +33,15 @@ protected:
 private:
     QWidget* buildControls();
     void redraw();
+    void showReadout();
 
     TrendTab& tab_;
     std::array<QCheckBox*, kFieldCount> checks_{};
     QComboBox* span_ = nullptr;
     QPushButton* record_ = nullptr;
     QPushButton* live_ = nullptr;
+    QCheckBox* follow_ = nullptr;
+    QLabel* stats_ = nullptr;
     QLabel* held_ = nullptr;
     QLabel* recording_ = nullptr;
     TrendPlot* plot_ = nullptr;

@@ -1,8 +1,16 @@
 #include "app/trend/TrendPlot.h"
 
-#include <QDateTimeAxis>
+#include "app/window/QuantityColors.h"
+
+#include <QCategoryAxis>
+#include <QContextMenuEvent>
+#include <QGraphicsLayout>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
+#include <QGraphicsSimpleTextItem>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -11,10 +19,18 @@
 namespace pm {
 
 namespace {
-// A wheel notch shows a fifth less (or a quarter more) of the time.
+// A wheel notch shows a fifth less (or a quarter more) of the time or the values.
 constexpr double kZoomPerNotch = 0.8;
-// About one time label per this many pixels.
-constexpr int kPixelsPerTimeLabel = 110;
+// A press that moves less than this is a click, not a drag.
+constexpr double kClickSlop = 3;
+const QColor kGapShade(120, 120, 120, 40);
+const QColor kGapText(90, 90, 90);
+const QColor kHoverLine(80, 80, 80);
+const QColor kPinLine(0, 0, 0);
+
+QString axisName(TrendSide side) {
+    return side == TrendSide::Left ? QStringLiteral("left") : QStringLiteral("right");
+}
 } // namespace
 
 TrendPlot::TrendPlot(QWidget* parent) : QChartView(parent) {
@@ -27,15 +43,20 @@ TrendPlot::TrendPlot(QWidget* parent) : QChartView(parent) {
     setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
+    setMouseTracking(true);
 
-    time_ = new QDateTimeAxis;
+    time_ = new QCategoryAxis;
+    time_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chart->addAxis(time_, Qt::AlignBottom);
     axes_[size_t(TrendSide::Left)] = new QValueAxis;
     chart->addAxis(axes_[size_t(TrendSide::Left)], Qt::AlignLeft);
     axes_[size_t(TrendSide::Right)] = new QValueAxis;
     chart->addAxis(axes_[size_t(TrendSide::Right)], Qt::AlignRight);
-    for (QValueAxis* axis : axes_)
-        axis->setLabelFormat(QStringLiteral("%.5g"));
+    for (QValueAxis* axis : axes_) {
+        axis->setLabelFormat(QStringLiteral("%.6g"));
+        axis->setTickType(QValueAxis::TicksDynamic);
+    }
+    connect(chart, &QChart::plotAreaChanged, this, [this] { placeOverlays(); });
 }
 
 void TrendPlot::draw(const TrendPicture& picture) {
@@ -53,22 +74,22 @@ void TrendPlot::draw(const TrendPicture& picture) {
             dropSeries(c.field, 0); // its unit moved to the other axis
         sides_[size_t(c.field)] = c.side;
         const std::size_t wanted = std::max<std::size_t>(c.segments.size(), 1);
-        dropSeries(c.field, wanted);
         while (series.size() < wanted)
             addSeries(c.field, c.side, series.empty());
-        for (std::size_t k = 0; k < wanted; ++k) {
+        // Series left over from a span with more breaks are emptied, not removed: taking a
+        // series out of a chart costs more than drawing it, and the next span may want it back.
+        for (std::size_t k = 0; k < series.size(); ++k) {
             if (k < c.segments.size())
                 series[k]->replace(QList<QPointF>(c.segments[k].begin(), c.segments[k].end()));
-            else
+            else if (series[k]->count() > 0)
                 series[k]->clear();
         }
     }
 
-    time_->setRange(QDateTime::fromMSecsSinceEpoch(range_.from),
-                    QDateTime::fromMSecsSinceEpoch(range_.to));
-    time_->setFormat(trendTimeFormat(range_.length()));
+    time_->setRange(double(range_.from), double(range_.to));
     time_->setTitleText(trendTimeTitle(range_.from, range_.to));
-    time_->setTickCount(std::clamp(columns() / kPixelsPerTimeLabel + 1, 2, 10));
+    setTimeTicks(picture.ticks);
+    const bool leftShown = picture.axes[size_t(TrendSide::Left)].unit.has_value();
     for (TrendSide side : {TrendSide::Left, TrendSide::Right}) {
         const TrendAxis& a = picture.axes[size_t(side)];
         QValueAxis* axis = axes_[size_t(side)];
@@ -76,9 +97,122 @@ void TrendPlot::draw(const TrendPicture& picture) {
         if (!a.unit)
             continue;
         axis->setTitleText(trendAxisTitle(*a.unit));
-        axis->setRange(a.min, a.max);
-        axis->applyNiceNumbers();
+        axis->setRange(a.scale.min, a.scale.max);
+        axis->setTickAnchor(a.scale.anchor);
+        axis->setTickInterval(a.scale.step);
+        // One set of grid lines: the right axis's ticks sit on the left one's.
+        axis->setGridLineVisible(side == TrendSide::Left || !leftShown);
     }
+    gaps_ = picture.gaps;
+    placeOverlays();
+}
+
+void TrendPlot::setTimeTicks(const std::vector<TimeTick>& ticks) {
+    for (const QString& label : time_->categoriesLabels())
+        time_->remove(label);
+    time_->setStartValue(double(range_.from));
+    QStringList used;
+    for (const TimeTick& t : ticks) {
+        // The axis wants each label once; the same hour on two days differs by an invisible mark.
+        QString label = t.label;
+        while (used.contains(label))
+            label += QChar(0x200B);
+        used << label;
+        time_->append(label, double(t.msecs));
+    }
+}
+
+void TrendPlot::showReadout(const TrendReadout& readout) {
+    cursors_ = readout.cursors;
+    readoutLines_ = readout.lines;
+    placeOverlays();
+}
+
+double TrendPlot::xAt(qint64 msecs) const {
+    const QRectF area = chart()->plotArea();
+    const double length = std::max<double>(double(range_.length()), 1);
+    return area.left() + double(msecs - range_.from) / length * area.width();
+}
+
+void TrendPlot::placeOverlays() {
+    for (QGraphicsItem* item : gapItems_)
+        delete item;
+    gapItems_.clear();
+    for (QGraphicsItem* item : cursorItems_)
+        delete item;
+    cursorItems_.clear();
+    delete readoutBox_; // the text goes with its box
+    readoutBox_ = nullptr;
+    readoutText_ = nullptr;
+    const QRectF area = chart()->plotArea();
+    if (area.width() <= 0 || area.height() <= 0)
+        return;
+
+    for (const TrendShade& g : gaps_) {
+        const double left = std::max(area.left(), xAt(g.gap.from));
+        const double right = std::min(area.right(), xAt(g.gap.to));
+        if (right <= left)
+            continue;
+        auto* shade =
+            scene()->addRect(QRectF(left, area.top(), std::max(right - left, 1.0), area.height()),
+                             Qt::NoPen, kGapShade);
+        shade->setZValue(1);
+        gapItems_.push_back(shade);
+        auto* text = new QGraphicsSimpleTextItem(g.label);
+        text->setBrush(kGapText);
+        const QRectF size = text->boundingRect();
+        // Along the gap when it is wide enough, up its side when it is tall enough, else not.
+        if (size.width() + 6 <= right - left) {
+            text->setPos(left + (right - left - size.width()) / 2, area.top() + 4);
+        } else if (size.width() + 6 <= area.height() && size.height() <= right - left + 4) {
+            text->setRotation(-90);
+            text->setPos(left + (right - left - size.height()) / 2, area.top() + 4 + size.width());
+        } else {
+            delete text;
+            continue;
+        }
+        text->setZValue(2);
+        scene()->addItem(text);
+        gapItems_.push_back(text);
+    }
+
+    std::size_t k = 0;
+    for (qint64 t : cursors_) {
+        const double x = xAt(t);
+        if (x < area.left() - 0.5 || x > area.right() + 0.5)
+            continue;
+        // The first cursor follows the mouse unless only pins are left.
+        QPen pen(k == 0 && hover_ ? kHoverLine : kPinLine, 1);
+        if (k == 0 && hover_)
+            pen.setStyle(Qt::DashLine);
+        auto* line = scene()->addLine(QLineF(x, area.top(), x, area.bottom()), pen);
+        line->setZValue(3);
+        cursorItems_.push_back(line);
+        ++k;
+    }
+    if (readoutLines_.isEmpty())
+        return;
+    auto* box = scene()->addRect(QRectF(), QPen(QColor(160, 160, 160)), QColor(255, 255, 255, 230));
+    auto* text = new QGraphicsSimpleTextItem(readoutLines_.join(QLatin1Char('\n')), box);
+    const QRectF size = text->boundingRect().adjusted(-4, -3, 4, 3);
+    box->setRect(QRectF(QPointF(0, 0), size.size()));
+    text->setPos(4, 3);
+    // Beside the first cursor, on the side with room, near the top of the plot.
+    double x = cursors_.empty() ? area.left() + 4 : xAt(cursors_.front()) + 8;
+    if (x + size.width() > area.right())
+        x = (cursors_.empty() ? area.right() : xAt(cursors_.front())) - 8 - size.width();
+    box->setPos(std::max(area.left(), x), area.top() + 4);
+    box->setZValue(4);
+    readoutBox_ = box;
+    readoutText_ = text;
+}
+
+QStringList TrendPlot::gapLabels() const {
+    QStringList labels;
+    for (QGraphicsItem* item : gapItems_)
+        if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+            labels << text->text();
+    return labels;
 }
 
 int TrendPlot::columns() const {
@@ -87,22 +221,44 @@ int TrendPlot::columns() const {
     return width > 0 ? width : std::max(this->width(), 1);
 }
 
-QImage TrendPlot::render(QSize size) {
+QImage TrendPlot::render(QSize size, const QString& title) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), sceneRect(),
-                    Qt::KeepAspectRatio);
+    // The title in the plot's own font, grown with the picture.
+    QFont font = this->font();
+    const double grow = double(size.width()) / std::max(width(), 1);
+    font.setPointSizeF(font.pointSizeF() * grow);
+    painter.setFont(font);
+    const int titleHeight = int(painter.fontMetrics().height() * 1.6);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, 0, size.width(), titleHeight), Qt::AlignCenter, title);
+    // The chart laid out afresh in the shape of the picture (a landscape page is wider than the
+    // plot on the screen), at the width it has on the screen so its lettering keeps its size.
+    const QRectF target(0, titleHeight, size.width(), size.height() - titleHeight);
+    const QSizeF shown = chart()->size();
+    const QSizeF shape(shown.width(), shown.width() * target.height() / target.width());
+    const bool reshape = std::abs(shape.height() - shown.height()) > 1;
+    if (reshape) {
+        chart()->resize(shape);
+        chart()->layout()->activate();
+    }
+    scene()->render(&painter, target, QRectF(QPointF(0, 0), chart()->size()), Qt::KeepAspectRatio);
+    if (reshape) {
+        chart()->resize(shown);
+        chart()->layout()->activate();
+    }
     return image;
 }
 
 QLineSeries* TrendPlot::addSeries(Field f, TrendSide side, bool inLegend) {
     auto* s = new QLineSeries;
-    s->setName(trendName(f));
-    // Solid on the left axis, dashed on the right: which axis a line reads against.
-    QPen pen(trendColor(f), 1.5);
-    pen.setStyle(side == TrendSide::Left ? Qt::SolidLine : Qt::DashLine);
+    // The legend names the axis a quantity is read on; the dashes mean a current, as on the
+    // phasor diagram.
+    s->setName(QStringLiteral("%1 (%2)").arg(trendName(f), axisName(side)));
+    QPen pen(quantityColor(f), 1.5);
+    pen.setStyle(quantityLineStyle(f));
     s->setPen(pen);
     chart()->addSeries(s);
     s->attachAxis(time_);
@@ -131,33 +287,88 @@ qint64 TrendPlot::timeAt(double x) const {
 
 void TrendPlot::wheelEvent(QWheelEvent* event) {
     const double notches = event->angleDelta().y() / 120.0;
-    if (notches != 0 && zoomed)
-        zoomed(std::pow(kZoomPerNotch, notches),
-               timeAt(mapToScene(event->position().toPoint()).x()));
+    const QPointF at = mapToScene(event->position().toPoint());
+    if (notches != 0 && event->modifiers().testFlag(Qt::ControlModifier)) {
+        const QRectF area = chart()->plotArea();
+        const double share = area.height() > 0 ? (area.bottom() - at.y()) / area.height() : 0.5;
+        if (valuesZoomed)
+            valuesZoomed(std::pow(kZoomPerNotch, notches), share);
+    } else if (notches != 0 && zoomed) {
+        zoomed(std::pow(kZoomPerNotch, notches), timeAt(at.x()));
+    }
     event->accept();
 }
 
 void TrendPlot::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        dragX_ = event->position().x();
+    if (event->button() == Qt::LeftButton) {
+        pressX_ = event->position().x();
+        dragX_.reset();
+    }
     event->accept();
 }
 
 void TrendPlot::mouseMoveEvent(QMouseEvent* event) {
     const QRectF area = chart()->plotArea();
-    if (!dragX_ || area.width() <= 0)
+    const QPointF at = mapToScene(event->position().toPoint());
+    if (pressX_ && (dragX_ || std::abs(event->position().x() - *pressX_) > kClickSlop)) {
+        const double from = dragX_.value_or(*pressX_);
+        const double dx = event->position().x() - from;
+        dragX_ = event->position().x();
+        // Dragging to the right brings earlier readings into view.
+        const auto msecs = area.width() > 0
+                               ? qint64(std::llround(-dx * double(range_.length()) / area.width()))
+                               : 0;
+        if (msecs != 0 && panned)
+            panned(msecs);
+        event->accept();
         return;
-    const double dx = event->position().x() - *dragX_;
-    dragX_ = event->position().x();
-    // Dragging to the right brings earlier readings into view.
-    const auto msecs = qint64(std::llround(-dx * double(range_.length()) / area.width()));
-    if (msecs != 0 && panned)
-        panned(msecs);
+    }
+    const std::optional<qint64> before = hover_;
+    hover_.reset();
+    if (area.contains(at))
+        hover_ = timeAt(at.x());
+    if ((hover_ || before) && hovered)
+        hovered();
     event->accept();
 }
 
 void TrendPlot::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressX_ && !dragX_ && event->button() == Qt::LeftButton;
+    pressX_.reset();
     dragX_.reset();
+    const QPointF at = mapToScene(event->position().toPoint());
+    if (click && chart()->plotArea().contains(at) && clicked)
+        clicked(timeAt(at.x()));
+    event->accept();
+}
+
+void TrendPlot::leaveEvent(QEvent* event) {
+    QChartView::leaveEvent(event);
+    if (hover_) {
+        hover_.reset();
+        if (hovered)
+            hovered();
+    }
+}
+
+void TrendPlot::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("TrendMenu"));
+    menu.addAction(QStringLiteral("Fit"), this, [this] {
+        if (fitChosen)
+            fitChosen();
+    });
+    menu.addAction(QStringLiteral("Reset value axes"), this, [this] {
+        if (resetValuesChosen)
+            resetValuesChosen();
+    });
+    menu.addSeparator();
+    for (int k = 0; k < spanNames.size(); ++k)
+        menu.addAction(spanNames[k], this, [this, k] {
+            if (spanChosen)
+                spanChosen(k);
+        });
+    menu.exec(event->globalPos());
     event->accept();
 }
 

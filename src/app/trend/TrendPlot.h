@@ -7,56 +7,94 @@
 #include <functional>
 #include <vector>
 
-class QDateTimeAxis;
+class QCategoryAxis;
+class QGraphicsItem;
+class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QValueAxis;
 
 namespace pm {
 
-// The plot of the Trend tab: draws the picture it is given with Qt Charts, time along the bottom,
-// one value axis per unit left and right, and a legend with one entry per quantity. A line series
-// cannot break, so each unbroken run of a quantity is a series of its own; only the first of them
-// shows in the legend. The wheel and dragging are handed on as a zoom and a pan of the time.
+// The plot of the Trend tab: draws the picture it is given with Qt Charts, time along the bottom
+// on round instants, one value axis per unit left and right sharing one grid, a legend with one
+// entry per quantity naming its axis, the stretches without readings shaded, and the cursors with
+// their read-out. A line series cannot break, so each unbroken run of a quantity is a series of
+// its own; only the first of them shows in the legend. The mouse is handed on: the wheel zooms the
+// time (with Ctrl the values), a drag moves along the time, a click pins a cursor, the right
+// button offers a menu.
 class TrendPlot : public QChartView {
 public:
     explicit TrendPlot(QWidget* parent = nullptr);
 
     void draw(const TrendPicture& picture);
+    // The cursors and the read-out box, without drawing the lines again.
+    void showReadout(const TrendReadout& readout);
     // Pixel columns of the plot area: the readings are reduced to at most two per column.
     int columns() const;
-    // The plot drawn afresh at `size`, for a picture file or the printer.
-    QImage render(QSize size);
+    // The plot drawn afresh at `size`, with `title` above it, for a picture file or the printer.
+    QImage render(QSize size, const QString& title);
+    // Where the mouse is over the plot area, as a time; none when it is elsewhere.
+    std::optional<qint64> hoverTime() const { return hover_; }
 
     // A wheel turn: factor < 1 zooms in, about the time at the mouse.
     std::function<void(double factor, qint64 at)> zoomed;
+    // Ctrl and a wheel turn: the values, about `share` of the height (0 at the bottom).
+    std::function<void(double factor, double share)> valuesZoomed;
     // A drag: the time shown moves by msecs (positive shows later readings).
     std::function<void(qint64 msecs)> panned;
+    // A click without a drag, at that time.
+    std::function<void(qint64 at)> clicked;
+    // The mouse moved over the plot or left it: the read-out wants renewing.
+    std::function<void()> hovered;
+    // The right button's menu: "Fit", "Reset value axes", a span (its index in the list).
+    std::function<void()> fitChosen;
+    std::function<void()> resetValuesChosen;
+    std::function<void(int span)> spanChosen;
+    QStringList spanNames; // the span list's entries, for the menu
     // The plot area changed size: the readings want reducing afresh.
     std::function<void()> resized;
 
-    // The series that draw a quantity: one per unbroken run, at least one for its legend entry.
+    // The series that draw a quantity: one per unbroken run, at least one for its legend entry;
+    // those beyond the runs shown are empty.
     const std::vector<QLineSeries*>& seriesOf(Field f) const { return series_[size_t(f)]; }
     QValueAxis* valueAxis(TrendSide side) const { return axes_[size_t(side)]; }
-    QDateTimeAxis* timeAxis() const { return time_; }
+    QCategoryAxis* timeAxis() const { return time_; }
+    // The labels of the shaded gaps drawn, and the read-out's lines.
+    QStringList gapLabels() const;
+    QStringList readoutLines() const { return readoutLines_; }
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     QLineSeries* addSeries(Field f, TrendSide side, bool inLegend);
     void dropSeries(Field f, std::size_t keep);
+    void setTimeTicks(const std::vector<TimeTick>& ticks);
+    void placeOverlays();
     qint64 timeAt(double x) const;
+    double xAt(qint64 msecs) const;
 
-    QDateTimeAxis* time_ = nullptr;
+    QCategoryAxis* time_ = nullptr;
     std::array<QValueAxis*, 2> axes_{};
     std::array<std::vector<QLineSeries*>, kFieldCount> series_;
     std::array<TrendSide, kFieldCount> sides_{};
     TrendViewport::Range range_;
+    std::vector<TrendShade> gaps_;
+    std::vector<QGraphicsItem*> gapItems_;
+    std::vector<QGraphicsItem*> cursorItems_;
+    QGraphicsSimpleTextItem* readoutText_ = nullptr;
+    QGraphicsItem* readoutBox_ = nullptr;
+    std::vector<qint64> cursors_;
+    QStringList readoutLines_;
+    std::optional<double> pressX_;
     std::optional<double> dragX_;
+    std::optional<qint64> hover_;
 };
 
 } // namespace pm

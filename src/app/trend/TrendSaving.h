@@ -26,11 +26,19 @@ std::pair<std::size_t, std::size_t> shownReadingsOf(const TrendSeries& series,
                                                     TrendViewport::Range range);
 
 // "Save" on the Trend tab: the plot as a PNG or JPEG picture, or the readings [first, last) as a
-// CSV file in the layout of the log, or as a workbook of the same cells.
-void saveTrend(const QImage& plot, const TrendSeries& series, std::size_t first, std::size_t last,
-               SaveServices& services);
+// CSV file in the layout of the log, or as a workbook of the same readings. The dialog starts in
+// `folder`, or in the save folder when it is empty; the path chosen is returned (empty after a
+// cancel).
+QString saveTrend(const QImage& plot, const TrendSeries& series, std::size_t first,
+                  std::size_t last, SaveServices& services, const QString& folder);
 
-// The workbook: the CSV's header, then one row per reading, every cell stored as text.
+// A picture as a file of that format ("png", "jpeg"): PNG compressed as far as it goes, since a
+// plot is mostly flat colour.
+bool encodeTrendPicture(const QImage& plot, const char* format, QByteArray* bytes, QString* why);
+
+// The workbook of the readings, ready to chart and sum: the time as a date-time cell and its
+// offset from UTC as text, each value a number with the decimals it was shown with; the header
+// row frozen and the columns wide enough for their contents.
 bool trendWorkbook(const TrendSeries& series, std::size_t first, std::size_t last,
                    WorkbookWriter& workbook, QByteArray* file, QString* why);
 

@@ -1,6 +1,6 @@
 #include "app/trend/TrendSelection.h"
 
-#include "app/phasor/PhasorDiagram.h"
+#include "protocol/Fmtval.h"
 
 #include <algorithm>
 
@@ -62,22 +62,36 @@ QString trendName(Field f) {
     return QString::fromLatin1(names[size_t(f)]);
 }
 
-QColor trendColor(Field f) {
-    switch (f) {
-    case Field::PhaseU1U2:
-        return QColor(0, 140, 70);
-    case Field::PhaseI1I2:
-        return QColor(150, 60, 170);
-    case Field::Freq:
-        return QColor(60, 60, 60);
-    case Field::PhaseU1I1:
-        return PhasorDiagram::channelColor(0);
-    case Field::PhaseU2I2:
-        return PhasorDiagram::channelColor(1);
-    default:
-        // The per-channel quantities alternate channel 1, channel 2.
-        return PhasorDiagram::channelColor(int(f) % 2);
+QString trendUnitSuffix(TrendUnit unit) {
+    switch (unit) {
+    case TrendUnit::Volt:
+        return QStringLiteral("V");
+    case TrendUnit::Ampere:
+        return QStringLiteral("A");
+    case TrendUnit::Kilowatt:
+        return QStringLiteral("kW");
+    case TrendUnit::Kilovar:
+        return QStringLiteral("kvar");
+    case TrendUnit::KiloVoltAmpere:
+        return QStringLiteral("kVA");
+    case TrendUnit::PowerFactor:
+        return {};
+    case TrendUnit::Degree:
+        return QStringLiteral("\u00B0");
+    case TrendUnit::Hertz:
+        return QStringLiteral("Hz");
     }
+    return {};
+}
+
+QString trendValueText(Field f, double value, int decimals) {
+    const TrendUnit unit = trendUnit(f);
+    const QString number = fmtval(float(value), decimals);
+    // The panel writes the degree sign onto the angle; the other units stand apart.
+    if (unit == TrendUnit::Degree)
+        return number + trendUnitSuffix(unit);
+    const QString suffix = trendUnitSuffix(unit);
+    return suffix.isEmpty() ? number : number + QLatin1Char(' ') + suffix;
 }
 
 TrendSelection::TrendSelection() {

@@ -2,7 +2,6 @@
 
 #include "protocol/Reading.h"
 
-#include <QColor>
 #include <QString>
 #include <array>
 #include <optional>
@@ -27,9 +26,11 @@ TrendUnit trendUnit(Field f);
 QString trendAxisTitle(TrendUnit unit);
 // "U1", "PF2", "U1I1", "F": a quantity's name in the legend and beside its check box.
 QString trendName(Field f);
-// Channel 1 and channel 2 in the colours of the phasor diagram; the angles between the channels
-// and the frequency in colours of their own.
-QColor trendColor(Field f);
+// "V", "kvar", "°", "" for the power factor: what follows a value in a read-out.
+QString trendUnitSuffix(TrendUnit unit);
+// A value as the panel shows it ("1,230.5", "30.0°"), from the number and the digits it was shown
+// with.
+QString trendValueText(Field f, double value, int decimals);
 
 enum class TrendSide { Left, Right };
 

@@ -19,12 +19,17 @@
 #include "protocol/Download.h"
 #include "telemetry/Telemetry.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace pm {
 
@@ -34,6 +39,11 @@ constexpr int kRecallTab = 1;
 constexpr int kPhasorTab = 2;
 constexpr int kTrendTab = 3;
 constexpr int kWiringTab = 4;
+// The client area as designed, in twips.
+constexpr int kDesignedWidth = 13605;
+constexpr int kDesignedHeight = 10035;
+// Room left on the screen for the window's frame and title.
+const QSize kFrameAllowance(8, 32);
 
 QToolButton* pictureButton(QWidget* parent, const QString& name, const QString& caption,
                            ButtonImage image, QRect geometry) {
@@ -60,12 +70,12 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     setWindowIcon(appIcon());
-    setFixedSize(px(13605), px(10035));
 
     buildTopRow();
     buildViews();
     statusBar1_ = new StatusBar(this);
     statusBar1_->setGeometry(twipRect(0, 9540, 13605, 495));
+    makeResizable();
 
     core_.changed = [this] { refresh(); };
     // Every live reading, whichever live tab asked for it, goes into the trend.
@@ -78,7 +88,15 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
         }
     };
     core_.downloadEnded = [this] { downloadEnded(); };
-    core_.form.Timer1.onTick = [this] { statusBar1_->showClock(); };
+    core_.form.Timer1.onTick = [this] {
+        statusBar1_->showClock();
+        trend_->clockTick();
+    };
+    // The port the meter answers on: the one the last "Open" was shown for.
+    trend_->portName = [this] {
+        const QString name = core_.form.ui.label1.section(QLatin1Char(' '), 0, 0);
+        return name.startsWith(QLatin1String("COM")) ? name : QString();
+    };
 
     // Start-up. The form state is already in its start values (real-time view, not linked, COM1
     // next); the clock is shown at once, then discovery starts, the table is laid out empty and
@@ -99,6 +117,62 @@ void Form1::setTelemetry(Telemetry& telemetry) {
     telemetry.onNews = [this](const QString& text) { statusBar1_->showNote(text); };
     telemetry.onProblem = [this](const QString& text) { statusBar1_->showNote(text); };
     telemetry.meterAnswering(core_.form.linked == kTrue);
+}
+
+void Form1::makeResizable() {
+    const QSize designed(px(kDesignedWidth), px(kDesignedHeight));
+    canvas_ = new QWidget;
+    canvas_->setObjectName(QStringLiteral("Canvas"));
+    canvas_->setMinimumSize(designed);
+    canvas_->resize(designed);
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow())
+            continue;
+        const bool hidden = w->isHidden();
+        w->setParent(canvas_); // which hides it
+        w->setHidden(hidden);
+        designed_.insert(w, w->geometry());
+    }
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("Scroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setWidget(canvas_);
+    canvas_->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_);
+    // The usual size, unless the screen is smaller: then the canvas scrolls.
+    QSize size = designed;
+    if (const QScreen* s = screen())
+        size = size.boundedTo(s->availableGeometry().size() - kFrameAllowance);
+    resize(size);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == canvas_ && event->type() == QEvent::Resize)
+        growPages();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::growPages() {
+    const QRect page = designed_.value(frame1_);
+    const QSize extra = (canvas_->size() - canvas_->minimumSize()).expandedTo(QSize(0, 0));
+    for (auto it = designed_.cbegin(); it != designed_.cend(); ++it) {
+        QWidget* w = it.key();
+        QRect r = it.value();
+        if (w == statusBar1_) {
+            r = QRect(r.left(), r.top() + extra.height(), r.width() + extra.width(), r.height());
+        } else if (w == frame1_ || w == tabStrip1_) {
+            continue; // the real-time panel keeps its layout at the top left
+        } else if (r.topLeft() == page.topLeft() || r.contains(page)) {
+            // Every page in the panel's place, and the tab strip's frame around them, grows.
+            r.setSize(r.size() + extra);
+        } else {
+            continue;
+        }
+        w->setGeometry(r);
+    }
 }
 
 void Form1::startTimers() {
@@ -235,7 +309,8 @@ bool Form1::wiringShown() const {
 
 void Form1::saveClicked() {
     if (trendShown())
-        trend_->saveClicked(trendPage_->plot()->render(trendPage_->plot()->size() * 2));
+        trend_->saveClicked(trendPage_->plot()->render(
+            trendPage_->plot()->size() * 2, trend_->titleLine(QDateTime::currentDateTime())));
     else if (wiringShown())
         wiring_->save(saveAndPrint_->services());
     else
@@ -244,8 +319,16 @@ void Form1::saveClicked() {
 
 void Form1::printClicked() {
     if (trendShown())
-        saveAndPrint_->printPicture(
-            [this] { return trendPage_->plot()->render(trendPage_->plot()->size() * 4); });
+        saveAndPrint_->printPicture([this] {
+            // The whole landscape page: the picture takes the page's shape.
+            const QSizeF page = saveAndPrint_->printer().printer().pageLayout().fullRect().size();
+            const double shape = page.isEmpty() ? 0.7
+                                                : std::min(page.width(), page.height()) /
+                                                      std::max(page.width(), page.height());
+            const int wide = trendPage_->plot()->width() * 4;
+            return trendPage_->plot()->render(QSize(wide, int(wide * shape)),
+                                              trend_->titleLine(QDateTime::currentDateTime()));
+        });
     else if (wiringShown())
         saveAndPrint_->printPicture(
             [this] { return wiringReportImage(wiringReportContent(*wiring_)); });

@@ -7,11 +7,14 @@
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
 
+#include <QHash>
+#include <QRect>
 #include <QWidget>
 #include <memory>
 #include <vector>
 
 class QLabel;
+class QScrollArea;
 class QTabBar;
 class QTableView;
 class QToolButton;
@@ -55,7 +58,14 @@ public:
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The window may be resized: everything built so far moves onto a canvas that scrolls when
+    // the window is smaller than its designed size and grows the pages when it is larger.
+    void makeResizable();
+    void growPages();
     void buildTopRow();
     void buildViews();
     void tabClicked(int index);
@@ -93,6 +103,9 @@ private:
     StatusBar* statusBar1_ = nullptr;
 
     Telemetry* telemetry_ = nullptr; // MQTT and Prometheus, when asked for
+    QScrollArea* scroll_ = nullptr;
+    QWidget* canvas_ = nullptr;
+    QHash<QWidget*, QRect> designed_; // each control's place at the designed size
 };
 
 } // namespace pm

@@ -1,0 +1,73 @@
+#include "trend/TrendSpan.h"
+
+#include <algorithm>
+
+namespace pm {
+
+TrendStats trendStats(const TrendSeries& series, Field field, std::size_t first, std::size_t last) {
+    TrendStats s;
+    last = std::min(last, series.size());
+    if (first >= last)
+        return s;
+    // Floats summed in double: a week of readings loses nothing to the running total.
+    double sum = 0;
+    float lo = series.valueAt(first, field);
+    float hi = lo;
+    std::size_t loAt = first;
+    std::size_t hiAt = first;
+    std::size_t index = first;
+    for (const TrendRun& run : series.runs(first, last, field)) {
+        for (std::size_t k = 0; k < run.values.size(); ++k, ++index) {
+            const float v = run.values[k];
+            sum += double(v);
+            if (v < lo) {
+                lo = v;
+                loAt = index;
+            }
+            if (v > hi) {
+                hi = v;
+                hiAt = index;
+            }
+        }
+    }
+    s.count = last - first;
+    s.min = double(lo);
+    s.max = double(hi);
+    s.mean = sum / double(s.count);
+    s.minMsecs = series.msecsAt(loAt);
+    s.maxMsecs = series.msecsAt(hiAt);
+    return s;
+}
+
+std::vector<TrendGap> trendGaps(const TrendSeries& series, qint64 from, qint64 to,
+                                std::size_t limit) {
+    std::vector<TrendGap> gaps;
+    if (series.size() < 2 || to < from || limit == 0)
+        return gaps;
+    // The reading before the span starts a gap that reaches into it.
+    std::size_t first = series.lowerBound(from);
+    first = first > 0 ? first - 1 : 0;
+    const std::size_t last = std::min(series.size(), series.lowerBound(to + 1) + 1);
+    if (last <= first + 1)
+        return gaps;
+    const auto times = series.runs(first, last, Field::U1);
+    qint64 previous = 0;
+    bool seen = false;
+    for (const TrendRun& run : times)
+        for (const qint64 t : run.msecs) {
+            if (seen && t - previous > kTrendGapMsecs)
+                gaps.push_back({previous, t});
+            previous = t;
+            seen = true;
+        }
+    if (gaps.size() > limit) {
+        std::ranges::nth_element(
+            gaps, gaps.begin() + std::ptrdiff_t(limit),
+            [](const TrendGap& a, const TrendGap& b) { return a.to - a.from > b.to - b.from; });
+        gaps.resize(limit);
+        std::ranges::sort(gaps, {}, &TrendGap::from);
+    }
+    return gaps;
+}
+
+} // namespace pm
