@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QRandomGenerator>
 
 namespace pm::sim {
@@ -21,6 +22,7 @@ struct FaultSettings {
     double garbage = 0;      // probability that a reply is replaced by random bytes
     double shortReply = 0;   // probability that only the first part of a reply is sent
     int delayMs = 0;         // every reply goes out this late
+    QHash<int, int> lateMs{}; // record -> how much later its first reply goes out
     unsigned targets = TargetAll;
 };
 
