@@ -62,8 +62,8 @@ TEST(CliRecords, LateRepliesLandInTheirOwnRowsUnderEitherPacing) {
                        QStringList{"--late", "3:150", "--late", "8:400", "--verbose"});
         ASSERT_TRUE(sim.ok());
         const QString csv = out.filePath(pacing + ".csv");
-        const CliRun run = runCli(
-            {"records", "--port", sim.device(), "--output", csv, "--pacing", pacing}, 30000);
+        const CliRun run =
+            runCli({"records", "--port", sim.device(), "--output", csv, "--pacing", pacing}, 30000);
         ASSERT_EQ(run.exitCode, 0) << pacing.toStdString() << run.err.toStdString();
         EXPECT_EQ(readFile(csv), pm::textFileBytes(pm::recordCsvLines(meter.table, 12)))
             << pacing.toStdString() << sim.log().toStdString();

@@ -72,7 +72,8 @@ struct Download : WindowFixture {
         downloadRecords(expected, k);
         for (int r = 6 * (k - 1); r < 6 * k; ++r)
             for (int c = 0; c < 7; ++c)
-                EXPECT_EQ(cell(r, c), expected.text(r, c)) << "record " << k << " " << r << "," << c;
+                EXPECT_EQ(cell(r, c), expected.text(r, c))
+                    << "record " << k << " " << r << "," << c;
     }
     void expectHeadingsOnly(int k) {
         pm::RecordTable expected;
@@ -80,7 +81,8 @@ struct Download : WindowFixture {
         expected.clearRecord(k);
         for (int r = 6 * (k - 1); r < 6 * k; ++r)
             for (int c = 0; c < 7; ++c)
-                EXPECT_EQ(cell(r, c), expected.text(r, c)) << "record " << k << " " << r << "," << c;
+                EXPECT_EQ(cell(r, c), expected.text(r, c))
+                    << "record " << k << " " << r << "," << c;
     }
     // A meter on a line as slow as its cable: each request is answered `latency`(k, attempt) ms
     // after it (negative: never), one reply after another. Runs "Read" to the end of the download.
@@ -334,8 +336,8 @@ TEST_F(Download, ShortReplyIsClearedAtItsTimeOutAndIsNoLateReply) {
 TEST_F(Download, OneReplyLateBy150Or400MsLandsInItsOwnBlockUnderEitherPacing) {
     for (const auto pacing : {pm::Pacing::Fixed, pm::Pacing::Reply})
         for (const int late : {150, 400}) {
-            SCOPED_TRACE(testing::Message() << "late " << late << " reply pacing "
-                                            << (pacing == pm::Pacing::Reply));
+            SCOPED_TRACE(testing::Message()
+                         << "late " << late << " reply pacing " << (pacing == pm::Pacing::Reply));
             state.download.pacing = pacing;
             form.table().gridinit();
             alerts.shown.clear();

@@ -55,14 +55,14 @@ struct DownloadState {
     QByteArray reply;        // the reply taken, filed once the line has stayed quiet after it
     // A request timed out and no reply has been filed since: the meter may still owe replies.
     bool owing = false;
-    qint64 owedSince = 0; // when the first request that timed out since was sent
-    bool grewWait = false;     // the reply wait has grown for the request on the line already
-    qint64 quietFrom = 0;      // the line has carried nothing since
+    qint64 owedSince = 0;  // when the first request that timed out since was sent
+    bool grewWait = false; // the reply wait has grown for the request on the line already
+    qint64 quietFrom = 0;  // the line has carried nothing since
     // How long the line must then stay quiet before the next request: one reply's time (25 ms)
     // after a good reply, a whole reply wait or more when something was amiss.
     int quietMs = 25;
-    int replyWaitMs = 100;  // reply pacing's fallback, learned from the meter's replies
-    int lateReplies = 0;    // replies that came after their request's time was up
+    int replyWaitMs = 100; // reply pacing's fallback, learned from the meter's replies
+    int lateReplies = 0;   // replies that came after their request's time was up
 
     bool counted = false; // the count of this download came
     // How the last download ended: the records that did not arrive, and whether the link was lost.

@@ -30,7 +30,8 @@ QString requestName(int code) {
 
 Simulator::Simulator(const SimConfig& config, PtyEndpoint& pty, QObject* parent)
     : QObject(parent), pty_(pty), instrument_(config.seed), faults_(config.faults, config.seed),
-      delayMs_(config.faults.delayMs), lateMs_(config.faults.lateMs), wire_(config.wire), verbose_(config.verbose), log_(stderr) {
+      delayMs_(config.faults.delayMs), lateMs_(config.faults.lateMs), wire_(config.wire),
+      verbose_(config.verbose), log_(stderr) {
     if (config.live)
         instrument_.setFixedLive(*config.live);
     if (config.file)
