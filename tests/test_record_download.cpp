@@ -400,13 +400,6 @@ TEST_F(Download, SecondReadNeverShowsTheFirstReadsRecordsAsItsOwn) {
     EXPECT_EQ(alerts.shown[0].second, "Read Error.\r\nRecord 1 did not arrive.");
 }
 
-TEST_F(Download, RecordReplyOutsideADownloadIsNotFiled) {
-    download(1);
-    ASSERT_EQ(state.lastcmd, 1);
-    port.receive(recordBlock(2));
-    EXPECT_EQ(cell(1, 1), "220.00");
-}
-
 TEST_F(Download, RecordsLostOnEveryPassAreNamed) {
     download(6, {2, 4, 5, 6});
     EXPECT_EQ(recordRequests(), 6 + 4 + 4) << "two more passes, then no more";
