@@ -316,6 +316,19 @@ TEST_F(Download, MoreThanOneReplyInOneEventIsNotFiled) {
     expectRecord(1);
 }
 
+TEST_F(Download, BytesAfterTheCountAreNoSecondCount) {
+    read();
+    port.receiveHex("02 00");
+    port.receiveHex("05 00");
+    EXPECT_EQ(state.reccount, 2);
+    EXPECT_EQ(nextRequest(), 1);
+    answer(1);
+    EXPECT_EQ(nextRequest(), 2);
+    answer(2);
+    EXPECT_EQ(nextRequest(), 0);
+    EXPECT_EQ(recordRequests(), 2);
+}
+
 TEST_F(Download, ShortReplyIsClearedAtItsTimeOutAndIsNoLateReply) {
     read();
     port.receiveHex("02 00");
