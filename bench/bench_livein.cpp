@@ -20,6 +20,7 @@ public:
     void discardInput() override {}
     void discardOutput() override {}
     QByteArray input() override { return reply_; }
+    qint64 bytesWaiting() const override { return reply_.size(); }
     int commEvent() const override { return pm::kEvReceive; }
     QString deviceName(int) const override { return {}; }
     QString lastError() const override { return {}; }

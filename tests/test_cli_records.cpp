@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -49,6 +50,49 @@ TEST(CliRecords, DownloadsIntoTextWorkbookAndCsv) {
     run = downloadFrom(meter, {"--output", csv, "--format", "csv", "--pacing", "reply"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(readFile(csv), pm::textFileBytes(pm::recordCsvLines(meter.table, 4)));
+}
+
+// One reply late by 150 ms and another by 400 ms: each record lands in its own row, the late
+// ones asked again, under either pacing.
+TEST(CliRecords, LateRepliesLandInTheirOwnRowsUnderEitherPacing) {
+    const StoredRecords meter(12);
+    QTemporaryDir out;
+    for (const QString pacing : {"fixed", "reply"}) {
+        SimProcess sim(meter.simOptions() +
+                       QStringList{"--late", "3:150", "--late", "8:400", "--verbose"});
+        ASSERT_TRUE(sim.ok());
+        const QString csv = out.filePath(pacing + ".csv");
+        const CliRun run =
+            runCli({"records", "--port", sim.device(), "--output", csv, "--pacing", pacing}, 30000);
+        ASSERT_EQ(run.exitCode, 0) << pacing.toStdString() << run.err.toStdString();
+        EXPECT_EQ(readFile(csv), pm::textFileBytes(pm::recordCsvLines(meter.table, 12)))
+            << pacing.toStdString() << sim.log().toStdString();
+        EXPECT_EQ(sim.log().count(QRegularExpression("record 3: sent")), 2) << "asked again";
+    }
+}
+
+// A meter that answers every request 150 ms late: fixed pacing cannot tell its replies apart
+// and says what to do; reply pacing learns to wait for them.
+TEST(CliRecords, MeterLateOnEveryReplyNeedsReplyPacing) {
+    const StoredRecords meter(6);
+    QTemporaryDir out;
+    const QString csv = out.filePath("r.csv");
+    {
+        SimProcess sim(meter.simOptions() + QStringList{"--delay", "150"});
+        ASSERT_TRUE(sim.ok());
+        const CliRun run = runCli({"records", "--port", sim.device(), "--output", csv}, 30000);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains("Records 1 to 6 did not arrive. Nothing was written. The "
+                                     "meter answers later than 100 ms; try --pacing reply."))
+            << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(csv));
+    }
+    SimProcess sim(meter.simOptions() + QStringList{"--delay", "150"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run =
+        runCli({"records", "--port", sim.device(), "--output", csv, "--pacing", "reply"}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(readFile(csv), pm::textFileBytes(pm::recordCsvLines(meter.table, 6)));
 }
 
 TEST(CliRecords, FailsWithoutWritingWhenTheMeterIsMissing) {

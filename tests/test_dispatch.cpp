@@ -77,13 +77,15 @@ TEST_F(Dispatch, LiveReplyIsDecodedEvenWhenNotLinked) {
     EXPECT_EQ(core.form.inbuf, v.block);
 }
 
-TEST_F(Dispatch, RecordReplyGoesToTheBlockOfLastcmd) {
+TEST_F(Dispatch, RecordReplyOutsideADownloadIsFiledNowhere) {
+    // A late answer to a download's last request, say: no request is waiting for it.
     core.form.lastcmd = 7;
+    core.form.waitcount = 3;
     port.receive(readingVector("worked_example").block);
-    EXPECT_EQ(last, pm::ReplyKind::Record);
-    EXPECT_EQ(table.rows(), 42);
-    EXPECT_EQ(table.text(36, 0), "NO.7");
-    EXPECT_EQ(table.text(37, 1), "220.00");
+    EXPECT_EQ(last, pm::ReplyKind::Ignored);
+    EXPECT_EQ(core.form.waitcount, 0) << "still a sign of life";
+    EXPECT_EQ(table.rows(), 6);
+    EXPECT_EQ(table.text(1, 1), "");
 }
 
 TEST_F(Dispatch, TakesEveryWaitingByteAndEmptiesBothBuffers) {

@@ -221,10 +221,30 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
     EXPECT_FALSE(defaults.config.live);
     EXPECT_LT(defaults.config.faults.silentAfter, 0);
 
-    const SimOptions set = parseSimOptions(
-        {"--live", "F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 00 00 88 13", "--records",
-         "12", "--seed", "42", "--silent-after", "2.5", "--drop", "0.1", "--garbage=0.2", "--short",
-         "0.3", "--delay", "40", "--link", "/tmp/meter", "--faults-on", "count, records"});
+    const SimOptions set =
+        parseSimOptions({"--live",
+                         "F0 55 00 00 39 30 00 00 01 01 02 02 00 00 00 00 58 02 00 00 88 13",
+                         "--records",
+                         "12",
+                         "--seed",
+                         "42",
+                         "--silent-after",
+                         "2.5",
+                         "--drop",
+                         "0.1",
+                         "--garbage=0.2",
+                         "--short",
+                         "0.3",
+                         "--delay",
+                         "40",
+                         "--link",
+                         "/tmp/meter",
+                         "--faults-on",
+                         "count, records",
+                         "--late",
+                         "3:150",
+                         "--late",
+                         "8:400"});
     ASSERT_EQ(set.outcome, SimOptions::Run) << set.message.toStdString();
     EXPECT_EQ(set.config.live->toHex(), "f05500003930000001010202000000005802000088"
                                         "13");
@@ -235,6 +255,7 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
     EXPECT_DOUBLE_EQ(set.config.faults.garbage, 0.2);
     EXPECT_DOUBLE_EQ(set.config.faults.shortReply, 0.3);
     EXPECT_EQ(set.config.faults.delayMs, 40);
+    EXPECT_EQ(set.config.faults.lateMs, (QHash<int, int>{{3, 150}, {8, 400}}));
     EXPECT_EQ(set.config.link, "/tmp/meter");
     EXPECT_EQ(set.config.faults.targets, TargetCount | TargetRecords);
     EXPECT_EQ(defaults.config.faults.targets, TargetAll);
@@ -261,6 +282,10 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
         {"--short", "nan"},
         {"--silent-after", "nan"},
         {"--link", ""},
+        {"--late", "3"},
+        {"--late", "0:100"},
+        {"--late", "3:-1"},
+        {"--late", "3:x"},
     };
     for (const QStringList& args : bad) {
         const SimOptions o = parseSimOptions(args);

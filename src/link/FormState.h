@@ -5,8 +5,16 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <chrono>
+#include <functional>
+#include <vector>
 
 namespace pm {
+
+inline qint64 steadyClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 // Booleans of the form are -1 for true and 0 for false.
 inline constexpr int kTrue = -1;
@@ -25,17 +33,38 @@ struct LinkCaptions {
 // or the next as soon as the reply to the last one is in, with the tick as the fallback.
 enum class Pacing { Fixed, Reply };
 
-// A record download beyond recindex: after the paced pass, records whose block holds no reading
-// are asked for again.
+// A record download beyond recindex. Replies name no record, so each is judged by what the line
+// did around it: one request at a time, at most one reply each, and a reply that could be a late
+// answer to an earlier request is not filed. After the paced pass, the records this download has
+// not received are asked for again.
 struct DownloadState {
     Pacing pacing = Pacing::Fixed;
-    int pass = 0;           // 0 the paced pass over every record; 1, 2 asking again
-    QList<int> again;       // the records the current extra pass asks for
-    int againSent = 0;      // how many of them have been asked for
-    int asked = 0;          // the record the last request asked for
-    bool refilling = false; // a reply fills its block without cutting the table back; kept after
-                            // the end, for a reply that comes late
-    bool counted = false;   // the count of this download came
+    int pass = 0;      // 0 the paced pass over every record; 1, 2 asking again
+    QList<int> again;  // the records the current extra pass asks for
+    int againSent = 0; // how many of them have been asked for
+    // Received by this download, by record number: a block filled by an earlier one counts not.
+    std::vector<bool> received;
+
+    // The request on the line: the record asked for (0 none), when, and what became of it.
+    int asked = 0;
+    qint64 askedAt = 0;
+    bool windowOver = false; // its time is up, or its reply was taken under reply pacing
+    bool answered = false;   // a reply was taken for it
+    bool trusted = false;    // its reply may be filed: nothing showed it to be another's
+    bool probation = false;  // sent while a reply was owed: its reply could be that late answer
+    QByteArray reply;        // the reply taken, filed once the line has stayed quiet after it
+    // A request timed out and no reply has been filed since: the meter may still owe replies.
+    bool owing = false;
+    qint64 owedSince = 0;  // when the first request that timed out since was sent
+    bool grewWait = false; // the reply wait has grown for the request on the line already
+    qint64 quietFrom = 0;  // the line has carried nothing since
+    // How long the line must then stay quiet before the next request: one reply's time (25 ms)
+    // after a good reply, a whole reply wait or more when something was amiss.
+    int quietMs = 25;
+    int replyWaitMs = 100; // reply pacing's fallback, learned from the meter's replies
+    int lateReplies = 0;   // replies that came after their request's time was up
+
+    bool counted = false; // the count of this download came
     // How the last download ended: the records that did not arrive, and whether the link was lost.
     QList<int> missing;
     bool linkLost = false;
@@ -53,6 +82,8 @@ struct FormState {
     bool awaitingCount = false; // "Read" asked for the count and no count reply has come yet
     QByteArray inbuf;           // bytes of the last receive event
     DownloadState download;
+    // Milliseconds on a steady clock; tests put a clock of their own here.
+    std::function<qint64()> now = steadyClockMs;
 
     LinkCaptions ui;
 

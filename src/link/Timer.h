@@ -20,6 +20,14 @@ public:
             onEnabledChanged(on);
     }
 
+    // A new interval counts from now when the timer runs, else from when it is turned on.
+    void setInterval(int ms) {
+        if (ms == interval_)
+            return;
+        interval_ = ms;
+        restart();
+    }
+
     // A running timer starts its interval again from now: its next tick is a whole interval away.
     void restart() {
         if (!enabled_ || !onEnabledChanged)

@@ -16,7 +16,7 @@ TimerDriver::~TimerDriver() {
 void TimerDriver::setRunning(bool on) {
     // Switching a running timer on again must not restart its interval.
     if (on && !qtimer_.isActive())
-        qtimer_.start();
+        qtimer_.start(timer_.interval());
     else if (!on)
         qtimer_.stop();
 }

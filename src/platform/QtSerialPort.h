@@ -26,6 +26,7 @@ public:
     void discardInput() override;
     void discardOutput() override;
     QByteArray input() override;
+    qint64 bytesWaiting() const override { return serial_.isOpen() ? serial_.bytesAvailable() : 0; }
     int commEvent() const override { return kEvReceive; }
 
     QString deviceName(int port) const override;

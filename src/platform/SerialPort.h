@@ -39,6 +39,8 @@ public:
     virtual void discardOutput() = 0;
     // Every waiting received byte, removed from the buffer.
     virtual QByteArray input() = 0;
+    // How many received bytes wait, fewer than the threshold included (InBufferCount).
+    virtual qint64 bytesWaiting() const = 0;
     // The kind of the event being reported (kEvReceive for a reply).
     virtual int commEvent() const = 0;
 

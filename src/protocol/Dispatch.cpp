@@ -14,7 +14,7 @@ bool isHandshake(const QByteArray& b) {
 }
 } // namespace
 
-ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel, RecordSink* table) {
+ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel) {
     if (port.commEvent() != kEvReceive)
         return ReplyKind::Ignored;
     form.inbuf = port.input();
@@ -31,6 +31,12 @@ ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel, RecordSink* ta
     }
     if (form.lastcmd > kMaxRecordCode) {
         if (form.lastcmd == CmdCount) {
+            // One count per "Read": more bytes after it belong to nothing that was asked.
+            if (!form.awaitingCount) {
+                if (downloadRunning(form))
+                    strayBytes(form, form.inbuf.size());
+                return ReplyKind::Ignored;
+            }
             countin(form, form.inbuf);
             return ReplyKind::Count;
         }
@@ -40,9 +46,10 @@ ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel, RecordSink* ta
         }
         return ReplyKind::Ignored; // the keep-alive of the recall view
     }
-    if (table)
-        recordin(form.lastcmd, form.inbuf, *table, form.download.refilling);
-    return ReplyKind::Record;
+    // A record reply belongs to a download's request; outside one, nothing asked for it.
+    if (downloadRunning(form) && recordReply(form, form.inbuf))
+        return ReplyKind::Record;
+    return ReplyKind::Ignored;
 }
 
 } // namespace pm

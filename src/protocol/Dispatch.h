@@ -3,7 +3,6 @@
 namespace pm {
 
 class Panel;
-class RecordSink;
 class SerialPort;
 struct FormState;
 
@@ -11,7 +10,7 @@ struct FormState;
 enum class ReplyKind { Ignored, Handshake, Live, Count, Record };
 
 // The receive event: takes the waiting bytes into inbuf and gives them the meaning of lastcmd.
-// `table` may be null (no record table): record replies are then only a sign of life.
-ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel, RecordSink* table);
+// A record reply is only taken by the download (Download.h), which files it later.
+ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel);
 
 } // namespace pm

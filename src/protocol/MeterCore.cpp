@@ -56,9 +56,7 @@ void MeterCore::showView(int realview) {
 }
 
 void MeterCore::onReceive() {
-    const ReplyKind kind = oncomm(form, port_, panel, table_);
-    if (kind == ReplyKind::Count || kind == ReplyKind::Record)
-        replyPacingStep(form, port_, table_);
+    const ReplyKind kind = oncomm(form, port_, panel);
     if (replied)
         replied(kind);
     afterHandler();

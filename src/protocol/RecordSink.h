@@ -14,8 +14,9 @@ public:
     // The same for a record asked for again: the table grows to hold block k but is never cut
     // back, so the records after it stay.
     virtual ReadingTexts& refillRecord(int k) = 0;
-    // Whether block k holds any reading; the block of a record whose reply never came holds none.
-    virtual bool holdsReading(int k) const = 0;
+    // A record that did not arrive: a block k inside the table keeps its headings and loses
+    // whatever readings an earlier download left in it; the table's size stays.
+    virtual void clearRecord(int k) = 0;
 };
 
 } // namespace pm

@@ -130,13 +130,14 @@ ReadingTexts& RecordTable::refillRecord(int k) {
     return openBlock(k);
 }
 
-bool RecordTable::holdsReading(int k) const {
+void RecordTable::clearRecord(int k) {
     if (k < 1 || k > blocks())
-        return false;
-    for (int f = 0; f < kFieldCount; ++f)
-        if (!fieldText(k, Field(f)).isEmpty())
-            return true;
-    return false;
+        return;
+    blocks_[size_t(k - 1)].reset();
+    writeHeadings(k);
+    const int r0 = kRowsPerBlock * (k - 1);
+    if (observer_)
+        observer_->cellsChanged(r0, r0 + kRowsPerBlock - 1);
 }
 
 ReadingTexts& RecordTable::openBlock(int k) {

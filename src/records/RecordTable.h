@@ -42,7 +42,7 @@ public:
 
     ReadingTexts& beginRecord(int k) override;
     ReadingTexts& refillRecord(int k) override;
-    bool holdsReading(int k) const override;
+    void clearRecord(int k) override;
     // The text of one reading of record k (block k), "" when the table does not hold it.
     QString fieldText(int k, Field f) const;
 

@@ -50,6 +50,7 @@ public:
         rx_.clear();
         return all;
     }
+    qint64 bytesWaiting() const override { return rx_.size(); }
     int commEvent() const override { return event; }
     QString deviceName(int port) const override { return QStringLiteral("/dev/fake%1").arg(port); }
     QString lastError() const override { return {}; }

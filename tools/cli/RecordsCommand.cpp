@@ -36,8 +36,10 @@ struct RecordsOptions {
 const QString kDescription = QStringLiteral(
     "Links to the meter and downloads every stored record, as \"Read\" does in the window: the\n"
     "count, then one request per 100 ms (300 records take 30 s), or with --pacing reply the\n"
-    "next request as soon as a reply is in (100 ms at most). Records that did not arrive are\n"
-    "asked for again, in up to two more passes. Then writes the table:\n"
+    "next request as soon as a reply is in and the line is quiet again (the wait for a reply\n"
+    "grows from 100 ms up to 1 s when the meter answers late). A reply that may be a late\n"
+    "answer to an earlier request is not used. Records that did not arrive are asked for\n"
+    "again, in up to two more passes. Then writes the table:\n"
     "  txt   the record blocks as the window saves them (Windows-1252, CR LF);\n"
     "  xlsx  the table as a workbook, cell for cell, as the window exports it;\n"
     "  csv   a header, then one row per record with every value as a plain number.\n"
@@ -137,7 +139,7 @@ int runRecords(const QStringList& arguments) {
     const QCommandLineOption pacingOption(
         QStringLiteral("pacing"),
         QStringLiteral("fixed: one request per 100 ms (the default); reply: the next as soon as "
-                       "the reply is in, or after 100 ms without it."),
+                       "the reply is in, or after a wait that grows with the meter's replies."),
         QStringLiteral("fixed|reply"));
     parser.addOptions({port, outputOption, formatOption, pacingOption});
     if (const auto done = parseArguments(parser, QStringLiteral("records"),
@@ -213,8 +215,12 @@ int runRecords(const QStringList& arguments) {
         }
         const int asked = lastRecordToRequest(form);
         const QString missing = missingRecordsSentence(d.missing);
+        const QString advice =
+            meterAnswersLate(d)
+                ? QLatin1Char(' ') + lateMeterAdvice(QStringLiteral("--pacing reply"))
+                : QString();
         if (asked > 0 && d.missing.size() == asked) {
-            fail(lost + missing + QStringLiteral(" Nothing was written."));
+            fail(lost + missing + QStringLiteral(" Nothing was written.") + advice);
             return;
         }
         phase = Phase::Done;
@@ -231,7 +237,7 @@ int runRecords(const QStringList& arguments) {
                                   .arg(asked)
                                   .arg(QDir::toNativeSeparators(o.output));
         if (!d.missing.isEmpty()) {
-            printError(lost + wrote + QLatin1Char(' ') + missing);
+            printError(lost + wrote + QLatin1Char(' ') + missing + advice);
             QCoreApplication::exit(kExitFailure);
             return;
         }

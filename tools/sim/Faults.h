@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QRandomGenerator>
 
 namespace pm::sim {
@@ -16,11 +17,12 @@ enum FaultTarget : unsigned {
 
 // Misbehaviour on demand, for testing how the host copes with a failing line or meter.
 struct FaultSettings {
-    double silentAfter = -1; // seconds after which nothing is answered any more; < 0: never
-    double drop = 0;         // probability that a reply is not sent
-    double garbage = 0;      // probability that a reply is replaced by random bytes
-    double shortReply = 0;   // probability that only the first part of a reply is sent
-    int delayMs = 0;         // every reply goes out this late
+    double silentAfter = -1;  // seconds after which nothing is answered any more; < 0: never
+    double drop = 0;          // probability that a reply is not sent
+    double garbage = 0;       // probability that a reply is replaced by random bytes
+    double shortReply = 0;    // probability that only the first part of a reply is sent
+    int delayMs = 0;          // every reply goes out this late
+    QHash<int, int> lateMs{}; // record -> how much later its first reply goes out
     unsigned targets = TargetAll;
 };
 

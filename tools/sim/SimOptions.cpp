@@ -66,6 +66,21 @@ unsigned faultTargets(const QString& list) {
     return targets;
 }
 
+// "K:MS": the reply of record K goes out MS milliseconds late.
+void lateReply(const QString& item, QHash<int, int>& late) {
+    const QStringList parts = item.split(QLatin1Char(':'));
+    bool recordOk = false;
+    bool msOk = false;
+    const int k = parts.size() == 2 ? parts[0].toInt(&recordOk) : 0;
+    const int ms = parts.size() == 2 ? parts[1].toInt(&msOk) : 0;
+    if (!recordOk || !msOk || k < 1 || k > kMaxRecords || ms < 0 || ms > 60000)
+        throw Problem{QStringLiteral("--late takes a record from 1 to %1 and a delay from 0 to "
+                                     "60000 ms, as 3:150, not \"%2\".")
+                          .arg(kMaxRecords)
+                          .arg(item)};
+    late.insert(k, ms);
+}
+
 } // namespace
 
 std::optional<QList<QByteArray>> readRecordFile(QIODevice& file, QString& error) {
@@ -142,6 +157,10 @@ SimOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("p")},
         {QStringLiteral("delay"), QStringLiteral("Send every reply <ms> milliseconds late."),
          QStringLiteral("ms")},
+        {QStringLiteral("late"),
+         QStringLiteral("Send the first reply to record <k> <ms> milliseconds later than the "
+                        "others (repeatable)."),
+         QStringLiteral("k:ms")},
         {QStringLiteral("faults-on"),
          QStringLiteral("Drop, garble and shorten only the replies to these requests: a comma-"
                         "separated list of link, count, live, records (default all)."),
@@ -208,6 +227,8 @@ SimOptions parseSimOptions(const QStringList& arguments) {
             c.faults.shortReply = probability(p, QStringLiteral("short"));
         if (p.isSet(QStringLiteral("delay")))
             c.faults.delayMs = int(integer(p, QStringLiteral("delay"), 0, 60000));
+        for (const QString& item : p.values(QStringLiteral("late")))
+            lateReply(item, c.faults.lateMs);
         if (p.isSet(QStringLiteral("faults-on")))
             c.faults.targets = faultTargets(p.value(QStringLiteral("faults-on")));
         if (p.isSet(QStringLiteral("record-file"))) {

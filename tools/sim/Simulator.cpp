@@ -30,7 +30,8 @@ QString requestName(int code) {
 
 Simulator::Simulator(const SimConfig& config, PtyEndpoint& pty, QObject* parent)
     : QObject(parent), pty_(pty), instrument_(config.seed), faults_(config.faults, config.seed),
-      delayMs_(config.faults.delayMs), wire_(config.wire), verbose_(config.verbose), log_(stderr) {
+      delayMs_(config.faults.delayMs), lateMs_(config.faults.lateMs), wire_(config.wire),
+      verbose_(config.verbose), log_(stderr) {
     if (config.live)
         instrument_.setFixedLive(*config.live);
     if (config.file)
@@ -69,7 +70,9 @@ void Simulator::answer(int code) {
     }
     if (out.bytes.isEmpty())
         return;
-    qint64 dueNs = clock_.nsecsElapsed() + qint64(delayMs_) * 1000000;
+    // A meter busy once: only the first reply to such a record is held up.
+    const int lateMs = int(lateMs_.take(code));
+    qint64 dueNs = clock_.nsecsElapsed() + qint64(delayMs_ + lateMs) * 1000000;
     if (wire_) {
         // A pseudo-terminal hands the request over at once; on a cable it would have taken its
         // time to come in, and the reply waits for the one still on the line.

@@ -33,6 +33,7 @@ private:
     FaultInjector faults_;
     FrameParser parser_;
     int delayMs_;
+    QHash<int, int> lateMs_;
     bool wire_;
     qint64 lineFreeNs_ = 0; // when the line has carried the last reply sent
     bool verbose_;

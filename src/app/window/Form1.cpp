@@ -356,11 +356,15 @@ void Form1::downloadEnded() {
     refresh(); // "Read" and "Save" are back while the message is read
     const QString sentence = missingRecordsSentence(download.missing);
     statusBar1_->showNote(sentence);
+    const QString advice =
+        meterAnswersLate(download)
+            ? QStringLiteral("\r\n") + lateMeterAdvice(QStringLiteral("phasemeter --pacing reply"))
+            : QString();
     alerts_->warn(
         QStringLiteral("Reading Error!"),
         QStringLiteral("Read Error.\r\n") +
             (download.linkLost ? QStringLiteral("The meter stopped answering.\r\n") : QString()) +
-            sentence);
+            sentence + advice);
 }
 
 void Form1::refresh() {
