@@ -149,6 +149,15 @@ ReadingTexts& RecordTable::openBlock(int k) {
     return block_;
 }
 
+bool RecordTable::holdsReading(int k) const {
+    if (k < 1 || k > blocks())
+        return false;
+    for (int f = 0; f < kFieldCount; ++f)
+        if (!fieldText(k, Field(f)).isEmpty())
+            return true;
+    return false;
+}
+
 QString RecordTable::fieldText(int k, Field f) const {
     const auto [dr, c] = cellOf(f);
     return text(kRowsPerBlock * (k - 1) + dr, c);

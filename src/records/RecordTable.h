@@ -43,6 +43,8 @@ public:
     ReadingTexts& beginRecord(int k) override;
     ReadingTexts& refillRecord(int k) override;
     void clearRecord(int k) override;
+    // Whether block k shows any value of a reading (not only its headings).
+    bool holdsReading(int k) const;
     // The text of one reading of record k (block k), "" when the table does not hold it.
     QString fieldText(int k, Field f) const;
 
