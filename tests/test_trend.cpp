@@ -5,6 +5,7 @@
 #include "fakes/Fifo.h"
 #include "fakes/GatedStore.h"
 #include "fakes/Pty.h"
+#include "fakes/SyncCount.h"
 #include "fakes/WaitUntil.h"
 #include "protocol/Fmtval.h"
 #include "trend/TrendCsv.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -130,13 +132,16 @@ TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {
 
     // Other offsets, Windows line ends and a byte-order mark; rows out of order are put in order.
     const QString row = ",1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,-17.5";
-    load = parseTrendCsv("\xEF\xBB\xBF" +
-                         csvOf({"2024-05-01T13:30:01+05:30" + row, "2024-05-01T08:00:00Z" + row})
-                             .replace("\n", "\r\n"));
+    load = parseTrendCsv("\xEF\xBB\xBF" + csvOf({"2024-05-01T13:30:01+05:30" + row,
+                                                 "2024-05-01T08:00:00Z" + row + "00"})
+                                              .replace("\n", "\r\n"));
     ASSERT_TRUE(load.ok) << load.error.toStdString();
     EXPECT_EQ(load.series.at(0).msecs, kT0);
     EXPECT_EQ(load.series.at(1).msecs, kT0 + 1000);
     EXPECT_EQ(load.series.at(1).value(Field::Freq), -17.5);
+    // Each value keeps the digits of its own row when the rows are put in order.
+    EXPECT_EQ(trendCsvCells(load.series.at(0)).back(), "-17.500");
+    EXPECT_EQ(trendCsvCells(load.series.at(1)).back(), "-17.5");
 
     const std::pair<QByteArray, QString> faults[] = {
         {"", "line 1: the file is empty"},
@@ -199,6 +204,7 @@ TEST(TrendCsv, WritesAndReadsBackTheEdgesOfTheCalendar) {
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_EQ(back.series.at(i).msecs, want[i]);
     EXPECT_FALSE(parseTrendCsv(csvOf({"2023-02-29T12:00:00Z" + row})).ok) << "not a leap year";
+    EXPECT_EQ(parseTrendCsv(csvOf({"2024-05-01T08:00:00.5Z" + row})).series.at(0).msecs, kT0 + 500);
     EXPECT_FALSE(parseTrendCsv(csvOf({"2024-04-31T12:00:00Z" + row})).ok);
 }
 
@@ -339,13 +345,17 @@ TEST(TrendLog, HandsEachRowToTheDiskOnItsOwn) {
     TrendLog log;
     log.setStoreWrapper(gatedBy(gate));
     QString error;
-    ASSERT_TRUE(log.open(tmp.filePath("log.csv"), &error)) << error.toStdString();
+    const QString path = tmp.filePath("log.csv");
+    ASSERT_TRUE(writeFile(path, ""));
+    const int syncs = syncCount(path);
+    ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
     const Panel panel = panelOf(readingVector("worked_example").texts);
     for (int k = 0; k < 5; ++k)
         ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0 + 1000 * k), panel, &error));
     ASSERT_TRUE(log.close(&error)) << error.toStdString();
-    EXPECT_EQ(gate->count(), 5) << "one write and one sync a row";
-    EXPECT_EQ(loadTrendCsv(tmp.filePath("log.csv")).series.size(), 5u);
+    EXPECT_EQ(gate->count(), 5) << "one write a row";
+    EXPECT_EQ(syncCount(path) - syncs, 1 + 5) << "the header and each row synced on its own";
+    EXPECT_EQ(loadTrendCsv(path).series.size(), 5u);
 }
 
 TEST(TrendLog, CutsOffATornLastRowBeforeAppending) {
@@ -355,7 +365,9 @@ TEST(TrendLog, CutsOffATornLastRowBeforeAppending) {
     ASSERT_TRUE(writeFile(path, csvOf({row.trimmed()}) + "2024-05-01T08:00:01Z,1,2,3,4"));
     TrendLog log;
     QString error, notice;
+    const int syncs = syncCount(path);
     ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
+    EXPECT_EQ(syncCount(path) - syncs, 1) << "the cut is on the disk before any row follows it";
     EXPECT_EQ(notice, "The last row of " + path + " was incomplete and was removed.");
     const Panel panel = panelOf(readingVector("worked_example").texts);
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(kT0 + 5000);
@@ -366,20 +378,23 @@ TEST(TrendLog, CutsOffATornLastRowBeforeAppending) {
     EXPECT_TRUE(loadTrendCsv(path).ok);
 }
 
-TEST(TrendLog, AppendsBehindAHeaderEndingInCrLf) {
+TEST(TrendLog, AppendsBehindAHeaderSavedOnWindows) {
     QTemporaryDir tmp;
     const QString path = tmp.filePath("log.csv");
-    const QByteArray header = trendCsvHeader().toLatin1().chopped(1) + "\r\n";
-    ASSERT_TRUE(writeFile(path, header));
-    TrendLog log;
-    QString error, notice;
-    ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
-    EXPECT_TRUE(notice.isEmpty());
-    const Panel panel = panelOf(readingVector("worked_example").texts);
-    ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0), panel, &error));
-    ASSERT_TRUE(log.close(&error));
-    EXPECT_TRUE(readFile(path).startsWith(header + "2024-")) << "no second header";
-    EXPECT_EQ(loadTrendCsv(path).series.size(), 1u);
+    const QByteArray bare = trendCsvHeader().toLatin1().chopped(1);
+    // A CR LF line end, or a byte order mark as a spreadsheet saving CSV in UTF-8 puts first.
+    for (const QByteArray& header : {bare + "\r\n", "\xEF\xBB\xBF" + bare + "\n"}) {
+        ASSERT_TRUE(writeFile(path, header));
+        TrendLog log;
+        QString error, notice;
+        ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
+        EXPECT_TRUE(notice.isEmpty());
+        const Panel panel = panelOf(readingVector("worked_example").texts);
+        ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0), panel, &error));
+        ASSERT_TRUE(log.close(&error));
+        EXPECT_TRUE(readFile(path).startsWith(header + "2024-")) << "no second header";
+        EXPECT_EQ(loadTrendCsv(path).series.size(), 1u);
+    }
 }
 
 TEST(TrendLog, RefusesASecondWriterWhileOpen) {
@@ -425,6 +440,32 @@ TEST(TrendLog, RemovesAFileItMadeThatGotNoReading) {
     }
     EXPECT_FALSE(QFileInfo::exists(made)) << "only its header: the meter never answered";
     EXPECT_EQ(readFile(kept), trendCsvHeader().toUtf8()) << "not this run's file";
+}
+
+TEST(TrendLog, ASlowDiskThatKeepsTakingRowsIsNotTakenForAStalledOne) {
+    QTemporaryDir tmp;
+    const auto gate = std::make_shared<StoreGate>();
+    HandClock clock;
+    TrendLog log;
+    log.setStoreWrapper(gatedBy(gate));
+    log.setClock(clock.clock());
+    QString error;
+    ASSERT_TRUE(log.open(tmp.filePath("log.csv"), &error)) << error.toStdString();
+    const Panel panel = panelOf(readingVector("worked_example").texts);
+    gate->close();
+    const auto opened = qScopeGuard([&] { gate->release(); }); // before the log waits for it
+    ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0), panel, &error));
+    // Each row takes the disk 20 s: rows always wait, but none is owed for 30 s.
+    for (int k = 1; k <= 3; ++k) {
+        clock.advance(20000);
+        ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0 + 1000 * k), panel, &error))
+            << k << ": " << error.toStdString();
+        gate->let(1);
+        ASSERT_TRUE(waitUntil([&] { return gate->count() == k + 1; }));
+    }
+    gate->release();
+    ASSERT_TRUE(log.close(&error)) << error.toStdString();
+    EXPECT_EQ(loadTrendCsv(tmp.filePath("log.csv")).series.size(), 4u);
 }
 
 TEST(TrendRecorder, AFailedWriteStopsRecordingWithTheReasonAndKeepsTheRowsBefore) {
