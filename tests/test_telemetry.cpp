@@ -86,13 +86,13 @@ TEST(TelemetryOptions, BrokerUrlsMetricsAddressesAndIds) {
                             "mqtt://broker:0/p", "mqtt://broker:99999/p", "mqtt://broker/p?x=1"})
         EXPECT_FALSE(pm::parseMqttUrl(QString::fromLatin1(bad), &error)) << bad;
 
-    EXPECT_EQ(pm::parseMetricsAddress("9100", &error)->address, QHostAddress::LocalHost);
-    EXPECT_EQ(pm::parseMetricsAddress("0.0.0.0:9100", &error)->port, 9100);
-    EXPECT_EQ(pm::parseMetricsAddress("[::1]:9100", &error)->address, QHostAddress("::1"));
+    EXPECT_EQ(pm::parseMetricsAddress("39100", &error)->address, QHostAddress::LocalHost);
+    EXPECT_EQ(pm::parseMetricsAddress("0.0.0.0:39100", &error)->port, 39100);
+    EXPECT_EQ(pm::parseMetricsAddress("[::1]:39100", &error)->address, QHostAddress("::1"));
     for (const char* bad : {"", "host:", "nohost:9100", "1.2.3.4:65536", ":9100", "9100x"})
         EXPECT_FALSE(pm::parseMetricsAddress(QString::fromLatin1(bad), &error)) << bad;
 
-    EXPECT_EQ(pm::defaultMqttId("benchpc", "/dev/ttyUSB0"), "benchpc-ttyUSB0");
+    EXPECT_EQ(pm::defaultMqttId("benchpc", "ports/ttyUSB0"), "benchpc-ttyUSB0");
     EXPECT_EQ(pm::defaultMqttId("bench.local", "/tmp/meter one"), "bench_local-meter_one");
     EXPECT_FALSE(pm::isValidMqttId("bay/3"));
 }

@@ -107,7 +107,7 @@ void MqttPublisher::setMeterAnswering(bool answering) {
     updateWriteWatch();
 }
 
-void MqttPublisher::connectNow(const QString& host) {
+void MqttPublisher::forgetConnection() {
     readWatch_.reset();
     writeWatch_.reset();
     client_.reset();
@@ -115,6 +115,10 @@ void MqttPublisher::connectNow(const QString& host) {
     connackCode_ = -1;
     disconnected_ = false;
     queue_.connectionLost();
+}
+
+void MqttPublisher::connectNow(const QString& host) {
+    forgetConnection();
     // A fresh client each time: what the last connection had in flight is in our queue, and is
     // sent again from there, so that libmosquitto's own copies cannot send it twice.
     client_.reset(mosquitto_new(settings_.id.toUtf8().constData(), true, this));
@@ -234,14 +238,8 @@ void MqttPublisher::connectionUp() {
 
 void MqttPublisher::dropConnection(const QString& why) {
     const bool wasConnected = connected_;
-    readWatch_.reset();
-    writeWatch_.reset();
-    client_.reset();
-    connected_ = false;
-    connackCode_ = -1;
-    disconnected_ = false;
+    forgetConnection();
     miscTimer_.stop();
-    queue_.connectionLost();
     if (done_) {
         // Finishing: nothing more to wait for.
         complete();

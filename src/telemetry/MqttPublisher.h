@@ -51,6 +51,8 @@ private:
     };
 
     void lookUpBroker();
+    // No client, no watches, nothing in flight: what was sent unacknowledged goes again.
+    void forgetConnection();
     void connectNow(const QString& host);
     void watchSocket();
     void loopRead();
