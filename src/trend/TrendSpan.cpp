@@ -15,10 +15,9 @@ TrendStats trendStats(const TrendSeries& series, Field field, std::size_t first,
     float hi = lo;
     std::size_t loAt = first;
     std::size_t hiAt = first;
-    std::size_t index = first;
-    for (const TrendRun& run : series.runs(first, last, field)) {
-        for (std::size_t k = 0; k < run.values.size(); ++k, ++index) {
-            const float v = run.values[k];
+    series.scan(
+        first, last, field,
+        [&](std::size_t index, qint64, float v) {
             sum += double(v);
             if (v < lo) {
                 lo = v;
@@ -28,8 +27,19 @@ TrendStats trendStats(const TrendSeries& series, Field field, std::size_t first,
                 hi = v;
                 hiAt = index;
             }
-        }
-    }
+        },
+        [&](const TrendBlock& b) {
+            sum += b.sum;
+            if (b.min < lo) {
+                lo = b.min;
+                loAt = b.minAt;
+            }
+            if (b.max > hi) {
+                hi = b.max;
+                hiAt = b.maxAt;
+            }
+            return true;
+        });
     s.count = last - first;
     s.min = double(lo);
     s.max = double(hi);
