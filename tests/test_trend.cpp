@@ -435,6 +435,27 @@ TEST(TrendReduce, ColumnsWiderThanABlockKeepTheirExtremesAndBreakInsideABlock) {
     }
 }
 
+// Gaps are found inside a block and between two, as between any two readings.
+TEST(TrendSpan, FindsGapsInsideAndBetweenBlocks) {
+    TrendSeries series;
+    qint64 t = kT0;
+    std::vector<TrendGap> expected;
+    for (std::size_t k = 0; k < 8 * kTrendBlock; ++k) {
+        const bool gap =
+            k == 2 * kTrendBlock || k == 4 * kTrendBlock + 7 || k == 7 * kTrendBlock - 1;
+        if (gap)
+            expected.push_back({t, t + 2001});
+        t += gap ? 2001 : 2000;
+        series.append(readingOf(t, 0));
+    }
+    const auto gaps = trendGaps(series, kT0, t, 10);
+    ASSERT_EQ(gaps.size(), expected.size());
+    for (std::size_t k = 0; k < gaps.size(); ++k) {
+        EXPECT_EQ(gaps[k].from, expected[k].from) << k;
+        EXPECT_EQ(gaps[k].to, expected[k].to) << k;
+    }
+}
+
 // A recording's rows out of time order are summarised afresh once sorted.
 TEST(TrendSpan, StatisticsHoldAfterSortingARecording) {
     TrendSeries series;
