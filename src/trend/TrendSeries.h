@@ -38,7 +38,7 @@ struct TrendRun {
 
 // Readings are summarised in blocks of this many as they arrive, so that a pass over a week
 // (a redraw, the statistics of a span) looks at each block once instead of at every reading.
-inline constexpr std::size_t kTrendBlock = 32;
+inline constexpr std::size_t kTrendBlock = 64;
 
 // What one quantity did over a block of consecutive readings.
 struct TrendBlock {

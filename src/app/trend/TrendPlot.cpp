@@ -6,7 +6,6 @@
 #include <QContextMenuEvent>
 #include <QGraphicsLayout>
 #include <QGraphicsLineItem>
-#include <QGraphicsPathItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLegendMarker>
@@ -152,15 +151,16 @@ void TrendPlot::placeOverlays() {
     if (area.width() <= 0 || area.height() <= 0)
         return;
 
-    // All the shades are one item: a week holds dozens of gaps, and each item painted on its own
-    // costs more than the few pixels it covers.
-    QPainterPath shades;
     for (const TrendShade& g : gaps_) {
         const double left = std::max(area.left(), xAt(g.gap.from));
         const double right = std::min(area.right(), xAt(g.gap.to));
         if (right <= left)
             continue;
-        shades.addRect(QRectF(left, area.top(), std::max(right - left, 1.0), area.height()));
+        auto* shade =
+            scene()->addRect(QRectF(left, area.top(), std::max(right - left, 1.0), area.height()),
+                             Qt::NoPen, kGapShade);
+        shade->setZValue(1);
+        gapItems_.push_back(shade);
         auto* text = new QGraphicsSimpleTextItem(g.label);
         text->setBrush(kGapText);
         const QRectF size = text->boundingRect();
@@ -177,11 +177,6 @@ void TrendPlot::placeOverlays() {
         text->setZValue(2);
         scene()->addItem(text);
         gapItems_.push_back(text);
-    }
-    if (!shades.isEmpty()) {
-        auto* shade = scene()->addPath(shades, Qt::NoPen, kGapShade);
-        shade->setZValue(1);
-        gapItems_.push_back(shade);
     }
 
     std::size_t k = 0;
