@@ -11,6 +11,7 @@
 #include "trend/TrendCsv.h"
 #include "trend/TrendRecorder.h"
 #include "trend/TrendReduce.h"
+#include "trend/TrendSpan.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -83,6 +84,107 @@ TEST(TrendSeries, StaysInOrderWhenTheRingWrapsMoreThanOnce) {
     ASSERT_EQ(all[0].size(), 4u);
     EXPECT_EQ(all[0].front(), QPointF(double(kT0 + 7000), 7.0));
     EXPECT_EQ(all[0].back(), QPointF(double(kT0 + 10000), 10.0));
+}
+
+// Every block a scan offers holds exactly the extremes and the sum of its readings, whether the
+// ring has wrapped through the middle of a block or not, and the readings not in whole blocks come
+// one by one, so each index is seen once, in order.
+TEST(TrendSeries, BlockSummariesHoldExactlyTheirReadingsAcrossTheWrap) {
+    constexpr std::size_t kCapacity = 3 * kTrendBlock + 5; // the last block is short
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> tenths(-500, 500);
+    for (const std::size_t count : {kTrendBlock, kCapacity, kCapacity + 11, 4 * kCapacity + 1}) {
+        TrendSeries series(kCapacity);
+        qint64 t = kT0;
+        for (std::size_t k = 0; k < count; ++k) {
+            // A gap now and then, inside a block or on its edge.
+            t += k % 45 == 0 || k % kTrendBlock == 0 ? 5000 : 1000;
+            series.append(readingOf(t, float(tenths(random)) / 4));
+        }
+        for (const auto& [first, last] : {std::pair<std::size_t, std::size_t>{0, series.size()},
+                                          {1, series.size() - 1},
+                                          {kTrendBlock - 1, kTrendBlock + 1},
+                                          {3, 2 * kTrendBlock + 3}}) {
+            const std::size_t stop = std::min(last, series.size());
+            std::size_t next = first;
+            int blocks = 0;
+            series.scan(
+                first, last, Field::U1,
+                [&](std::size_t index, qint64 msecs, float v) {
+                    EXPECT_EQ(index, next++);
+                    EXPECT_EQ(msecs, series.msecsAt(index));
+                    EXPECT_EQ(v, series.valueAt(index, Field::U1));
+                },
+                [&](const TrendBlock& b) {
+                    EXPECT_EQ(b.first, next);
+                    const std::size_t end = b.first + b.count;
+                    EXPECT_LE(end, stop);
+                    float lo = series.valueAt(b.first, Field::U1);
+                    float hi = lo;
+                    std::size_t loAt = b.first, hiAt = b.first;
+                    double sum = 0;
+                    bool broken = false;
+                    for (std::size_t i = b.first; i < end; ++i) {
+                        const float v = series.valueAt(i, Field::U1);
+                        sum += double(v);
+                        if (v < lo)
+                            lo = v, loAt = i;
+                        if (v > hi)
+                            hi = v, hiAt = i;
+                        if (i > b.first &&
+                            series.msecsAt(i) - series.msecsAt(i - 1) > kTrendGapMsecs)
+                            broken = true;
+                    }
+                    EXPECT_EQ(b.min, lo);
+                    EXPECT_EQ(b.max, hi);
+                    EXPECT_EQ(b.minAt, loAt);
+                    EXPECT_EQ(b.maxAt, hiAt);
+                    EXPECT_EQ(b.minMsecs, series.msecsAt(loAt));
+                    EXPECT_EQ(b.maxMsecs, series.msecsAt(hiAt));
+                    EXPECT_EQ(b.sum, sum);
+                    EXPECT_EQ(b.broken, broken);
+                    EXPECT_EQ(b.firstMsecs, series.msecsAt(b.first));
+                    EXPECT_EQ(b.lastMsecs, series.msecsAt(end - 1));
+                    next = end;
+                    ++blocks;
+                    return true;
+                });
+            EXPECT_EQ(next, stop) << count << " " << first;
+            if (stop - first >= 2 * kTrendBlock) {
+                EXPECT_GT(blocks, 0) << count;
+            }
+        }
+    }
+}
+
+// The statistics of a span taken from the blocks are those of its readings: the first reading at
+// each extreme, the mean of them all, at block edges and across the wrap of the storage.
+TEST(TrendSpan, StatisticsFromBlocksEqualThoseOfEveryReading) {
+    TrendSeries series(5 * kTrendBlock + 3);
+    for (std::size_t k = 0; k < 7 * kTrendBlock; ++k)
+        series.append(readingOf(kT0 + 1000 * qint64(k), float(k % 13) - 4));
+    for (const auto& [first, last] : {std::pair<std::size_t, std::size_t>{0, series.size()},
+                                      {kTrendBlock, 3 * kTrendBlock},
+                                      {kTrendBlock - 1, 3 * kTrendBlock + 1},
+                                      {2, 2 * kTrendBlock + 30}}) {
+        const TrendStats s = trendStats(series, Field::U1, first, last);
+        double lo = 1e9, hi = -1e9, sum = 0;
+        qint64 loT = 0, hiT = 0;
+        for (std::size_t i = first; i < last; ++i) {
+            const double v = series.valueAt(i, Field::U1);
+            sum += v;
+            if (v < lo)
+                lo = v, loT = series.msecsAt(i);
+            if (v > hi)
+                hi = v, hiT = series.msecsAt(i);
+        }
+        EXPECT_EQ(s.count, last - first);
+        EXPECT_EQ(s.min, lo);
+        EXPECT_EQ(s.max, hi);
+        EXPECT_EQ(s.minMsecs, loT) << first;
+        EXPECT_EQ(s.maxMsecs, hiT) << first;
+        EXPECT_EQ(s.mean, sum / double(last - first));
+    }
 }
 
 TEST(TrendCsv, StoredReadingsAreWrittenWithThePanelsDigits) {
@@ -313,6 +415,66 @@ TEST(TrendReduce, KeepsEachColumnsExtremesInTimeOrderAndBreaksAtGaps) {
     EXPECT_LE(points, 2 * 10 + 2 + 2); // two per column, the edges, a column split by the gap
     EXPECT_EQ(low, -500.0);
     EXPECT_EQ(high, 500.0);
+}
+
+// A column many blocks wide keeps the first reading at each extreme, on a block's first and last
+// reading, and a gap inside a block still breaks the line.
+TEST(TrendReduce, ColumnsWiderThanABlockKeepTheirExtremesAndBreakInsideABlock) {
+    constexpr std::size_t kCount = 10 * kTrendBlock;
+    constexpr std::size_t kHigh = 3 * kTrendBlock - 1;
+    constexpr std::size_t kLow = 5 * kTrendBlock;
+    for (const bool gap : {false, true}) {
+        TrendSeries series;
+        qint64 t = kT0;
+        for (std::size_t k = 0; k < kCount; ++k) {
+            t += gap && k == 7 * kTrendBlock + 10 ? 3000 : 1000;
+            const float v = k == kHigh ? 9 : k == kLow || k == kLow + 40 ? -9 : float(k % 5);
+            series.append(readingOf(t, v));
+        }
+        const auto segments =
+            reduceMinMax(series, Field::U1, series.msecsAt(0), series.msecsAt(kCount - 1), 1);
+        ASSERT_EQ(segments.size(), gap ? 2u : 1u);
+        const TrendSegment& first = segments[0];
+        ASSERT_EQ(first.size(), 2u);
+        EXPECT_EQ(first[0], QPointF(double(series.msecsAt(kHigh)), 9.0));
+        EXPECT_EQ(first[1], QPointF(double(series.msecsAt(kLow)), -9.0));
+    }
+}
+
+// Gaps are found inside a block and between two, as between any two readings.
+TEST(TrendSpan, FindsGapsInsideAndBetweenBlocks) {
+    TrendSeries series;
+    qint64 t = kT0;
+    std::vector<TrendGap> expected;
+    for (std::size_t k = 0; k < 8 * kTrendBlock; ++k) {
+        const bool gap =
+            k == 2 * kTrendBlock || k == 4 * kTrendBlock + 7 || k == 7 * kTrendBlock - 1;
+        if (gap)
+            expected.push_back({t, t + 2001});
+        t += gap ? 2001 : 2000;
+        series.append(readingOf(t, 0));
+    }
+    const auto gaps = trendGaps(series, kT0, t, 10);
+    ASSERT_EQ(gaps.size(), expected.size());
+    for (std::size_t k = 0; k < gaps.size(); ++k) {
+        EXPECT_EQ(gaps[k].from, expected[k].from) << k;
+        EXPECT_EQ(gaps[k].to, expected[k].to) << k;
+    }
+}
+
+// A recording's rows out of time order are summarised afresh once sorted.
+TEST(TrendSpan, StatisticsHoldAfterSortingARecording) {
+    TrendSeries series;
+    for (std::size_t k = 0; k < 3 * kTrendBlock; ++k) {
+        const std::size_t i = 3 * kTrendBlock - 1 - k; // newest first
+        series.appendAsWritten(readingOf(kT0 + 1000 * qint64(i), float(i)));
+    }
+    series.sortByTime();
+    const TrendStats s = trendStats(series, Field::U1, 0, series.size());
+    EXPECT_EQ(s.min, 0.0);
+    EXPECT_EQ(s.minMsecs, kT0);
+    EXPECT_EQ(s.max, double(3 * kTrendBlock - 1));
+    EXPECT_EQ(s.mean, double(3 * kTrendBlock - 1) / 2);
 }
 
 TEST(TrendLog, AppendsRowsBehindOneHeaderAndRefusesAnotherFile) {

@@ -34,6 +34,23 @@ public:
         last_ = t;
     }
 
+    // A block of readings that all fall in the current column and join it unbroken changes
+    // only its extremes; any other is taken a reading at a time.
+    bool add(const TrendBlock& b) {
+        if (!has_ || b.broken || b.firstMsecs - last_ > kTrendGapMsecs || b.lastMsecs >= columnEnd_)
+            return false;
+        if (b.min < min_) {
+            min_ = b.min;
+            minT_ = b.minMsecs;
+        }
+        if (b.max > max_) {
+            max_ = b.max;
+            maxT_ = b.maxMsecs;
+        }
+        last_ = b.lastMsecs;
+        return true;
+    }
+
     std::vector<TrendSegment> finish() {
         flush();
         return std::move(segments_);
@@ -102,9 +119,9 @@ std::vector<TrendSegment> reduceMinMax(const TrendSeries& series, Field field, q
     if (last < series.size())
         ++last;
     Reducer reducer(from, to, columns);
-    for (const TrendRun& run : series.runs(first, last, field))
-        for (std::size_t k = 0; k < run.msecs.size(); ++k)
-            reducer.add(run.msecs[k], run.values[k]);
+    series.scan(
+        first, last, field, [&reducer](std::size_t, qint64 t, float v) { reducer.add(t, v); },
+        [&reducer](const TrendBlock& b) { return reducer.add(b); });
     return reducer.finish();
 }
 

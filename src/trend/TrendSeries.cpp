@@ -69,6 +69,58 @@ void TrendSeries::sortByTime() {
     for (auto& v : values_)
         permute(v);
     head_ = 0;
+    for (std::size_t s = 0; s < size(); ++s)
+        summarise(s);
+}
+
+void TrendSeries::summarise(std::size_t slot) {
+    const std::size_t block = slot / kTrendBlock;
+    const auto offset = quint8(slot % kTrendBlock);
+    if (broken_.size() <= block) {
+        broken_.resize(block + 1);
+        for (auto& s : summaries_)
+            s.resize(block + 1);
+    }
+    broken_[block] =
+        offset != 0 && (broken_[block] || msecs_[slot] - msecs_[slot - 1] > kTrendGapMsecs);
+    for (std::size_t f = 0; f < kFieldCount; ++f) {
+        const float v = values_[f][slot];
+        Summary& s = summaries_[f][block];
+        if (offset == 0) {
+            s = {v, v, 0, 0, double(v)};
+            continue;
+        }
+        // Strictly beyond: the first reading at an extreme is the one named.
+        if (v < s.min) {
+            s.min = v;
+            s.minOffset = offset;
+        }
+        if (v > s.max) {
+            s.max = v;
+            s.maxOffset = offset;
+        }
+        s.sum += double(v);
+    }
+}
+
+TrendBlock TrendSeries::blockAt(std::size_t slot, std::size_t index, std::size_t end,
+                                Field f) const {
+    const std::size_t block = slot / kTrendBlock;
+    const Summary& s = summaries_[std::size_t(f)][block];
+    TrendBlock b;
+    b.first = index;
+    b.count = end - slot;
+    b.firstMsecs = msecs_[slot];
+    b.lastMsecs = msecs_[end - 1];
+    b.broken = broken_[block];
+    b.min = s.min;
+    b.max = s.max;
+    b.minMsecs = msecs_[slot + s.minOffset];
+    b.maxMsecs = msecs_[slot + s.maxOffset];
+    b.minAt = index + s.minOffset;
+    b.maxAt = index + s.maxOffset;
+    b.sum = s.sum;
+    return b;
 }
 
 void TrendSeries::store(qint64 msecs, const TrendReading& reading) {
@@ -83,11 +135,16 @@ void TrendSeries::store(qint64 msecs, const TrendReading& reading) {
             decimals_.reserve(capacity_);
             for (auto& v : values_)
                 v.reserve(capacity_);
+            const std::size_t blocks = (capacity_ + kTrendBlock - 1) / kTrendBlock;
+            broken_.reserve(blocks);
+            for (auto& s : summaries_)
+                s.reserve(blocks);
         }
         msecs_.push_back(msecs);
         decimals_.push_back(decimals);
         for (int f = 0; f < kFieldCount; ++f)
             values_[size_t(f)].push_back(reading.values[size_t(f)]);
+        summarise(size() - 1);
         return;
     }
     const std::size_t s = head_;
@@ -96,6 +153,7 @@ void TrendSeries::store(qint64 msecs, const TrendReading& reading) {
     decimals_[s] = decimals;
     for (int f = 0; f < kFieldCount; ++f)
         values_[size_t(f)][s] = reading.values[size_t(f)];
+    summarise(s);
 }
 
 void TrendSeries::clear() {
@@ -104,6 +162,9 @@ void TrendSeries::clear() {
     decimals_.clear();
     for (auto& v : values_)
         v.clear();
+    broken_.clear();
+    for (auto& s : summaries_)
+        s.clear();
 }
 
 TrendReading TrendSeries::at(std::size_t i) const {

@@ -15,10 +15,9 @@ TrendStats trendStats(const TrendSeries& series, Field field, std::size_t first,
     float hi = lo;
     std::size_t loAt = first;
     std::size_t hiAt = first;
-    std::size_t index = first;
-    for (const TrendRun& run : series.runs(first, last, field)) {
-        for (std::size_t k = 0; k < run.values.size(); ++k, ++index) {
-            const float v = run.values[k];
+    series.scan(
+        first, last, field,
+        [&](std::size_t index, qint64, float v) {
             sum += double(v);
             if (v < lo) {
                 lo = v;
@@ -28,8 +27,19 @@ TrendStats trendStats(const TrendSeries& series, Field field, std::size_t first,
                 hi = v;
                 hiAt = index;
             }
-        }
-    }
+        },
+        [&](const TrendBlock& b) {
+            sum += b.sum;
+            if (b.min < lo) {
+                lo = b.min;
+                loAt = b.minAt;
+            }
+            if (b.max > hi) {
+                hi = b.max;
+                hiAt = b.maxAt;
+            }
+            return true;
+        });
     s.count = last - first;
     s.min = double(lo);
     s.max = double(hi);
@@ -50,16 +60,22 @@ std::vector<TrendGap> trendGaps(const TrendSeries& series, qint64 from, qint64 t
     const std::size_t last = std::min(series.size(), series.lowerBound(to + 1) + 1);
     if (last <= first + 1)
         return gaps;
-    const auto times = series.runs(first, last, Field::U1);
     qint64 previous = 0;
     bool seen = false;
-    for (const TrendRun& run : times)
-        for (const qint64 t : run.msecs) {
-            if (seen && t - previous > kTrendGapMsecs)
-                gaps.push_back({previous, t});
-            previous = t;
-            seen = true;
-        }
+    auto reading = [&](std::size_t, qint64 t, float) {
+        if (seen && t - previous > kTrendGapMsecs)
+            gaps.push_back({previous, t});
+        previous = t;
+        seen = true;
+    };
+    // A block without a gap inside matters only at its ends.
+    series.scan(first, last, Field::U1, reading, [&](const TrendBlock& b) {
+        if (b.broken)
+            return false;
+        reading(b.first, b.firstMsecs, 0);
+        previous = b.lastMsecs;
+        return true;
+    });
     if (gaps.size() > limit) {
         std::ranges::nth_element(
             gaps, gaps.begin() + std::ptrdiff_t(limit),

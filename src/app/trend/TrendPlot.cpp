@@ -76,16 +76,12 @@ void TrendPlot::draw(const TrendPicture& picture) {
         const std::size_t wanted = std::max<std::size_t>(c.segments.size(), 1);
         while (series.size() < wanted)
             addSeries(c.field, c.side, series.empty());
-        // Series left over from a span with more breaks are emptied, not removed: taking a
-        // series out of a chart costs more than drawing it, and the next span may want it back.
-        for (std::size_t k = 0; k < series.size(); ++k) {
-            if (k < c.segments.size())
-                series[k]->replace(QList<QPointF>(c.segments[k].begin(), c.segments[k].end()));
-            else if (series[k]->count() > 0)
-                series[k]->clear();
-        }
+        // Emptied before the axes move: a series lays out its line again on every change of
+        // its points or of the axes, and an empty one costs nothing to lay out.
+        for (QLineSeries* s : series)
+            if (s->count() > 0)
+                s->clear();
     }
-
     time_->setRange(double(range_.from), double(range_.to));
     time_->setTitleText(trendTimeTitle(range_.from, range_.to));
     setTimeTicks(picture.ticks);
@@ -102,6 +98,13 @@ void TrendPlot::draw(const TrendPicture& picture) {
         axis->setTickInterval(a.scale.step);
         // One set of grid lines: the right axis's ticks sit on the left one's.
         axis->setGridLineVisible(side == TrendSide::Left || !leftShown);
+    }
+    // Series left over from a span with more breaks stay empty, not removed: taking a series out
+    // of a chart costs more than drawing it, and the next span may want it back.
+    for (const TrendCurve& c : picture.curves) {
+        const auto& series = series_[size_t(c.field)];
+        for (std::size_t k = 0; k < c.segments.size(); ++k)
+            series[k]->replace(QList<QPointF>(c.segments[k].begin(), c.segments[k].end()));
     }
     gaps_ = picture.gaps;
     placeOverlays();
