@@ -89,7 +89,7 @@ TEST(TelemetryOptions, BrokerUrlsMetricsAddressesAndIds) {
     EXPECT_EQ(pm::parseMetricsAddress("39100", &error)->address, QHostAddress::LocalHost);
     EXPECT_EQ(pm::parseMetricsAddress("0.0.0.0:39100", &error)->port, 39100);
     EXPECT_EQ(pm::parseMetricsAddress("[::1]:39100", &error)->address, QHostAddress("::1"));
-    for (const char* bad : {"", "host:", "nohost:9100", "1.2.3.4:65536", ":9100", "9100x"})
+    for (const char* bad : {"", "host:", "nohost:39100", "1.2.3.4:65536", ":39100", "39100x"})
         EXPECT_FALSE(pm::parseMetricsAddress(QString::fromLatin1(bad), &error)) << bad;
 
     EXPECT_EQ(pm::defaultMqttId("benchpc", "ports/ttyUSB0"), "benchpc-ttyUSB0");
