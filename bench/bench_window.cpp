@@ -81,6 +81,24 @@ void WindowMemory5461Records(benchmark::State& state) {
 }
 BENCHMARK(WindowMemory5461Records)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// A week of readings, one a second, the link lost for 5 s after every 10,000, as the window's own.
+void fillWeek(pm::Form1& form) {
+    qint64 msecs = 1714550400000;
+    form.trend().clock = [&msecs] { return QDateTime::fromMSecsSinceEpoch(msecs); };
+    pm::Panel& panel = form.core().panel;
+    for (std::size_t k = 0; k < pm::kTrendCapacity; ++k) {
+        msecs += k % 10000 == 9999 ? 6000 : 1000;
+        const double swing = std::sin(double(k) / 3000.0);
+        panel.setText(pm::Field::U1, QString::number(230 + swing, 'f', 2));
+        panel.setText(pm::Field::U2, QString::number(229.5 - swing, 'f', 2));
+        panel.setText(pm::Field::I1, QString::number(5 + swing / 4, 'f', 4));
+        panel.setText(pm::Field::I2, QString::number(4.8 - swing / 5, 'f', 4));
+        form.trend().liveReading(panel);
+    }
+    const qint64 end = msecs;
+    form.trend().clock = [end] { return QDateTime::fromMSecsSinceEpoch(end); };
+}
+
 // The window after a week of live readings, one a second, the link lost for 5 s after every
 // 10,000: its resident size, and how long the Trend tab takes to redraw the whole week, the last
 // day and the last minute (each redraw reduces the readings of U1, U2, I1 and I2, hands them to the
@@ -93,18 +111,7 @@ void WindowTrendWeek(benchmark::State& state) {
         form.show();
         QCoreApplication::processEvents();
         const double empty = heapMiB();
-        qint64 msecs = 1714550400000;
-        form.trend().clock = [&msecs] { return QDateTime::fromMSecsSinceEpoch(msecs); };
-        pm::Panel& panel = form.core().panel;
-        for (std::size_t k = 0; k < pm::kTrendCapacity; ++k) {
-            msecs += k % 10000 == 9999 ? 6000 : 1000;
-            const double swing = std::sin(double(k) / 3000.0);
-            panel.setText(pm::Field::U1, QString::number(230 + swing, 'f', 2));
-            panel.setText(pm::Field::U2, QString::number(229.5 - swing, 'f', 2));
-            panel.setText(pm::Field::I1, QString::number(5 + swing / 4, 'f', 4));
-            panel.setText(pm::Field::I2, QString::number(4.8 - swing / 5, 'f', 4));
-            form.trend().liveReading(panel); // as a live reply hands it over
-        }
+        fillWeek(form);
         state.counters["readings_heap_MiB"] = heapMiB() - empty;
         state.counters["window_heap_MiB"] = empty - before;
         form.findChild<QTabBar*>(QStringLiteral("TabStrip1"))->setCurrentIndex(3);
@@ -128,24 +135,6 @@ void WindowTrendWeek(benchmark::State& state) {
     }
 }
 BENCHMARK(WindowTrendWeek)->Iterations(1)->Unit(benchmark::kSecond);
-
-// A week of readings, one a second, the link lost for 5 s after every 10,000, as the window's own.
-void fillWeek(pm::Form1& form) {
-    qint64 msecs = 1714550400000;
-    form.trend().clock = [&msecs] { return QDateTime::fromMSecsSinceEpoch(msecs); };
-    pm::Panel& panel = form.core().panel;
-    for (std::size_t k = 0; k < pm::kTrendCapacity; ++k) {
-        msecs += k % 10000 == 9999 ? 6000 : 1000;
-        const double swing = std::sin(double(k) / 3000.0);
-        panel.setText(pm::Field::U1, QString::number(230 + swing, 'f', 2));
-        panel.setText(pm::Field::U2, QString::number(229.5 - swing, 'f', 2));
-        panel.setText(pm::Field::I1, QString::number(5 + swing / 4, 'f', 4));
-        panel.setText(pm::Field::I2, QString::number(4.8 - swing / 5, 'f', 4));
-        form.trend().liveReading(panel);
-    }
-    const qint64 end = msecs;
-    form.trend().clock = [end] { return QDateTime::fromMSecsSinceEpoch(end); };
-}
 
 // One wheel step on the Trend tab holding a week of readings (604,800), everything shown: the
 // work on the main thread from the wheel event to the new frame painted, each step zooming in

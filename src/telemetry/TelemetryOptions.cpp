@@ -162,7 +162,7 @@ std::optional<MqttSettings> parseMqttUrl(const QString& text, QString* error) {
     if (url.hasQuery() || url.hasFragment())
         return bad(QStringLiteral("it takes no ? or #."));
     s.host = url.host();
-    s.port = url.port(s.tls ? 8883 : 1883);
+    s.port = url.port(s.tls ? kMqttTlsPort : kMqttPort);
     if (s.port < 1)
         return bad(QStringLiteral("the port must be 1 to 65535."));
     QString prefix = url.path(QUrl::FullyDecoded);

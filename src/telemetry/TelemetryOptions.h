@@ -9,10 +9,14 @@
 
 namespace pm {
 
+// The ports MQTT brokers listen on unless told otherwise.
+inline constexpr int kMqttPort = 1883;
+inline constexpr int kMqttTlsPort = 8883;
+
 // Where and how the readings are published to an MQTT broker.
 struct MqttSettings {
     QString host;
-    int port = 1883;
+    int port = kMqttPort;
     bool tls = false; // mqtts://
     QString caFile;   // empty: the system's certificates
     QString prefix;   // topics are PREFIX/ID/state and PREFIX/ID/status
