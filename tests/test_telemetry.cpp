@@ -15,6 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
@@ -245,6 +246,20 @@ void expectSameReadings(const std::vector<Subscriber::Message>& messages, const 
     }
 }
 
+// QoS 1 is at least once: a reading the broker passed on just before it went away, its
+// acknowledgement lost with it, is sent again on the next connection. Such repeats are taken
+// out; a reading missing or out of order still shows.
+std::vector<Subscriber::Message> withoutRepeats(const std::vector<Subscriber::Message>& all) {
+    std::vector<Subscriber::Message> out;
+    QSet<QDateTime> seen;
+    for (const auto& m : all)
+        if (!seen.contains(stateTime(m.payload))) {
+            seen.insert(stateTime(m.payload));
+            out.push_back(m);
+        }
+    return out;
+}
+
 std::vector<Subscriber::Message> onTopic(const std::vector<Subscriber::Message>& all,
                                          const QString& suffix) {
     std::vector<Subscriber::Message> out;
@@ -312,15 +327,14 @@ TEST(MqttTool, ABrokerAwayForTenSecondsLosesNothingAndTheLogGoesOn) {
     const int before = int(tool.rows().size());
     ASSERT_TRUE(waitUntil([&] { return tool.rows().size() >= before + 10; }, 20000));
     ASSERT_TRUE(broker.start());
-    ASSERT_TRUE(
-        watch.waitUntil([&] { return watch.messages.size() >= size_t(before + 12); }, 40000))
+    const auto received = [&] { return withoutRepeats(watch.messages).size(); };
+    ASSERT_TRUE(watch.waitUntil([&] { return received() >= size_t(before + 12); }, 40000))
         << tool.err().toStdString();
     tool.cli.terminate();
     ASSERT_TRUE(tool.ended(15000));
     EXPECT_EQ(tool.cli.exitCode(), 0);
-    ASSERT_TRUE(watch.waitUntil([&] { return watch.messages.size() >= size_t(tool.rows().size()); },
-                                10000));
-    expectSameReadings(watch.messages, tool.rows());
+    ASSERT_TRUE(watch.waitUntil([&] { return received() >= size_t(tool.rows().size()); }, 10000));
+    expectSameReadings(withoutRepeats(watch.messages), tool.rows());
     const QString err = tool.err();
     EXPECT_TRUE(err.contains("Lost the MQTT broker")) << err.toStdString();
     EXPECT_TRUE(err.contains("Back on the MQTT broker")) << err.toStdString();
