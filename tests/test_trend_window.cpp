@@ -90,10 +90,10 @@ TEST_F(TrendWindow, EveryLiveReplyOnAnyLiveTabIsPlottedAndAGapBreaksTheLine) {
 
     // U1 in two runs, one entry in the legend.
     form.trend().follow(pm::TrendViewport::Span::All);
-    const std::vector<QLineSeries*>& u1 = plot()->seriesOf(pm::Field::U1);
+    const std::vector<pm::TrendSegment> u1 = plot()->linesOf(pm::Field::U1);
     ASSERT_EQ(u1.size(), 2u);
-    EXPECT_EQ(u1[0]->count(), 2);
-    EXPECT_EQ(u1[1]->count(), 1);
+    EXPECT_EQ(u1[0].size(), 2u);
+    EXPECT_EQ(u1[1].size(), 1u);
     int shownInLegend = 0;
     QCoreApplication::processEvents(); // the legend catches up
     for (QLegendMarker* m : plot()->chart()->legend()->markers())
@@ -105,7 +105,7 @@ TEST_F(TrendWindow, EveryLiveReplyOnAnyLiveTabIsPlottedAndAGapBreaksTheLine) {
     // A third unit: the voltages make way, the axis shows kilowatts.
     child<QCheckBox>(QStringLiteral("checkP1"))->click();
     EXPECT_FALSE(child<QCheckBox>(QStringLiteral("checkU1"))->isChecked());
-    EXPECT_TRUE(plot()->seriesOf(pm::Field::U1).empty());
+    EXPECT_TRUE(plot()->linesOf(pm::Field::U1).empty());
     EXPECT_EQ(plot()->valueAxis(pm::TrendSide::Left)->titleText(), "P (kW)");
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendReadout.h"
+#include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
 #include "app/window/QuantityColors.h"
 
@@ -52,26 +53,6 @@ QIcon swatch(Field f) {
     return QIcon(pixmap);
 }
 
-// The statistics as a small table: a row per quantity.
-QString statsTable(const std::vector<TrendSpanStats>& rows) {
-    if (rows.empty())
-        return {};
-    QString html = QStringLiteral("<table cellspacing=0 cellpadding=1><tr><th></th><th "
-                                  "align=right>Min</th><th>at</th><th align=right>Max</th><th>at</"
-                                  "th><th align=right>Mean</th></tr>");
-    for (const TrendSpanStats& r : rows) {
-        const QStringList cells = trendStatsCells(r.field, r.stats, r.decimals);
-        html += QStringLiteral("<tr><td><b><font color=%1>%2</font></b>&nbsp;</td>")
-                    .arg(quantityColor(r.field).name(), cells[0].toHtmlEscaped());
-        for (int c = 1; c < cells.size(); ++c)
-            html += QStringLiteral("<td align=%1>&nbsp;%2&nbsp;</td>")
-                        .arg(c % 2 == 0 ? QStringLiteral("center") : QStringLiteral("right"),
-                             cells[c].toHtmlEscaped());
-        html += QStringLiteral("</tr>");
-    }
-    return html + QStringLiteral("</table>");
-}
-
 QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
@@ -96,9 +77,8 @@ TrendPage::TrendPage(TrendTab& tab, QWidget* parent) : QWidget(parent), tab_(tab
     plot_->spanChosen = [this](int index) { tab_.follow(kSpans[std::clamp(index, 0, 4)]); };
     plot_->resized = [this] { refresh(); };
 
-    stats_ = new QLabel(this);
+    stats_ = new TrendStatsTable(this);
     stats_->setObjectName(QStringLiteral("TrendStats"));
-    stats_->setTextFormat(Qt::RichText);
     auto* plotColumn = new QVBoxLayout;
     plotColumn->setSpacing(2);
     plotColumn->addWidget(plot_, 1);
@@ -214,7 +194,7 @@ void TrendPage::redraw() {
     held_->setText(tab_.heldText());
     recording_->setText(tab_.recordingText());
     plot_->draw(tab_.picture(plot_->columns()));
-    stats_->setText(statsTable(tab_.spanStats()));
+    stats_->setRows(tab_.spanStats());
     showReadout();
     stale_ = false;
 }

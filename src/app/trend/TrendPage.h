@@ -13,6 +13,7 @@ class QPushButton;
 namespace pm {
 
 class TrendPlot;
+class TrendStatsTable;
 class TrendTab;
 
 // The page of the Trend tab: the quantities to plot in groups, the span, "Fit", "Follow latest",
@@ -41,7 +42,7 @@ private:
     QPushButton* record_ = nullptr;
     QPushButton* live_ = nullptr;
     QCheckBox* follow_ = nullptr;
-    QLabel* stats_ = nullptr;
+    TrendStatsTable* stats_ = nullptr;
     QLabel* held_ = nullptr;
     QLabel* recording_ = nullptr;
     TrendPlot* plot_ = nullptr;

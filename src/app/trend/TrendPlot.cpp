@@ -1,5 +1,6 @@
 #include "app/trend/TrendPlot.h"
 
+#include "app/trend/TrendLines.h"
 #include "app/window/QuantityColors.h"
 
 #include <QCategoryAxis>
@@ -8,7 +9,6 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
@@ -56,7 +56,13 @@ TrendPlot::TrendPlot(QWidget* parent) : QChartView(parent) {
         axis->setLabelFormat(QStringLiteral("%.6g"));
         axis->setTickType(QValueAxis::TicksDynamic);
     }
-    connect(chart, &QChart::plotAreaChanged, this, [this] { placeOverlays(); });
+    lines_ = new TrendLines;
+    lines_->setZValue(0.5); // over the chart's grid, under the shading of the gaps
+    scene()->addItem(lines_);
+    connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        lines_->setArea(area);
+        placeOverlays();
+    });
 }
 
 void TrendPlot::draw(const TrendPicture& picture) {
@@ -64,31 +70,29 @@ void TrendPlot::draw(const TrendPicture& picture) {
     std::array<const TrendCurve*, kFieldCount> curveOf{};
     for (const TrendCurve& c : picture.curves)
         curveOf[size_t(c.field)] = &c;
-    for (int f = 0; f < kFieldCount; ++f)
-        if (!curveOf[size_t(f)])
-            dropSeries(Field(f), 0);
-
-    for (const TrendCurve& c : picture.curves) {
-        auto& series = series_[size_t(c.field)];
-        if (!series.empty() && sides_[size_t(c.field)] != c.side)
-            dropSeries(c.field, 0); // its unit moved to the other axis
-        sides_[size_t(c.field)] = c.side;
-        const std::size_t wanted = std::max<std::size_t>(c.segments.size(), 1);
-        while (series.size() < wanted)
-            addSeries(c.field, c.side, series.empty());
-        // Emptied before the axes move: a series lays out its line again on every change of
-        // its points or of the axes, and an empty one costs nothing to lay out.
-        for (QLineSeries* s : series)
-            if (s->count() > 0)
-                s->clear();
+    for (int f = 0; f < kFieldCount; ++f) {
+        QLineSeries*& entry = legend_[size_t(f)];
+        const bool wanted = curveOf[size_t(f)] != nullptr;
+        // An entry whose unit moved to the other axis is named afresh.
+        if (entry && (!wanted || sides_[size_t(f)] != curveOf[size_t(f)]->side)) {
+            chart()->removeSeries(entry);
+            delete entry;
+            entry = nullptr;
+        }
+        if (wanted && !entry) {
+            sides_[size_t(f)] = curveOf[size_t(f)]->side;
+            entry = addLegendEntry(Field(f), sides_[size_t(f)]);
+        }
     }
     time_->setRange(double(range_.from), double(range_.to));
     time_->setTitleText(trendTimeTitle(range_.from, range_.to));
     setTimeTicks(picture.ticks);
     const bool leftShown = picture.axes[size_t(TrendSide::Left)].unit.has_value();
+    std::array<ValueScale, 2> scales{};
     for (TrendSide side : {TrendSide::Left, TrendSide::Right}) {
         const TrendAxis& a = picture.axes[size_t(side)];
         QValueAxis* axis = axes_[size_t(side)];
+        scales[size_t(side)] = a.scale;
         axis->setVisible(a.unit.has_value());
         if (!a.unit)
             continue;
@@ -99,15 +103,9 @@ void TrendPlot::draw(const TrendPicture& picture) {
         // One set of grid lines: the right axis's ticks sit on the left one's.
         axis->setGridLineVisible(side == TrendSide::Left || !leftShown);
     }
-    // Series left over from a span with more breaks stay empty, not removed: taking a series out
-    // of a chart costs more than drawing it, and the next span may want it back.
-    for (const TrendCurve& c : picture.curves) {
-        const auto& series = series_[size_t(c.field)];
-        for (std::size_t k = 0; k < c.segments.size(); ++k)
-            series[k]->replace(QList<QPointF>(c.segments[k].begin(), c.segments[k].end()));
-    }
+    lines_->setCurves(picture.curves, range_, scales);
     gaps_ = picture.gaps;
-    placeOverlays();
+    placeGaps();
 }
 
 void TrendPlot::setTimeTicks(const std::vector<TimeTick>& ticks) {
@@ -128,7 +126,7 @@ void TrendPlot::setTimeTicks(const std::vector<TimeTick>& ticks) {
 void TrendPlot::showReadout(const TrendReadout& readout) {
     cursors_ = readout.cursors;
     readoutLines_ = readout.lines;
-    placeOverlays();
+    placeCursors();
 }
 
 double TrendPlot::xAt(qint64 msecs) const {
@@ -138,19 +136,20 @@ double TrendPlot::xAt(qint64 msecs) const {
 }
 
 void TrendPlot::placeOverlays() {
+    placeGaps();
+    placeCursors();
+}
+
+void TrendPlot::placeGaps() {
     for (QGraphicsItem* item : gapItems_)
         delete item;
     gapItems_.clear();
-    for (QGraphicsItem* item : cursorItems_)
-        delete item;
-    cursorItems_.clear();
-    delete readoutBox_; // the text goes with its box
-    readoutBox_ = nullptr;
-    readoutText_ = nullptr;
     const QRectF area = chart()->plotArea();
     if (area.width() <= 0 || area.height() <= 0)
         return;
-
+    // A label needs at least its line's height across; narrower gaps, the many of a week seen
+    // whole, are shaded without measuring any text.
+    const double lineHeight = QFontMetricsF(QGraphicsSimpleTextItem().font()).height();
     for (const TrendShade& g : gaps_) {
         const double left = std::max(area.left(), xAt(g.gap.from));
         const double right = std::min(area.right(), xAt(g.gap.to));
@@ -161,6 +160,8 @@ void TrendPlot::placeOverlays() {
                              Qt::NoPen, kGapShade);
         shade->setZValue(1);
         gapItems_.push_back(shade);
+        if (lineHeight > right - left + 4)
+            continue;
         auto* text = new QGraphicsSimpleTextItem(g.label);
         text->setBrush(kGapText);
         const QRectF size = text->boundingRect();
@@ -178,6 +179,18 @@ void TrendPlot::placeOverlays() {
         scene()->addItem(text);
         gapItems_.push_back(text);
     }
+}
+
+void TrendPlot::placeCursors() {
+    for (QGraphicsItem* item : cursorItems_)
+        delete item;
+    cursorItems_.clear();
+    delete readoutBox_; // the text goes with its box
+    readoutBox_ = nullptr;
+    readoutText_ = nullptr;
+    const QRectF area = chart()->plotArea();
+    if (area.width() <= 0 || area.height() <= 0)
+        return;
 
     std::size_t k = 0;
     for (qint64 t : cursors_) {
@@ -255,31 +268,25 @@ QImage TrendPlot::render(QSize size, const QString& title) {
     return image;
 }
 
-QLineSeries* TrendPlot::addSeries(Field f, TrendSide side, bool inLegend) {
+QLineSeries* TrendPlot::addLegendEntry(Field f, TrendSide side) {
     auto* s = new QLineSeries;
     // The legend names the axis a quantity is read on; the dashes mean a current, as on the
     // phasor diagram.
     s->setName(QStringLiteral("%1 (%2)").arg(trendName(f), axisName(side)));
-    QPen pen(quantityColor(f), 1.5);
+    QPen pen(quantityColor(f), 1);
     pen.setStyle(quantityLineStyle(f));
     s->setPen(pen);
     chart()->addSeries(s);
     s->attachAxis(time_);
     s->attachAxis(axes_[size_t(side)]);
-    if (!inLegend)
-        for (QLegendMarker* m : chart()->legend()->markers(s))
-            m->setVisible(false);
-    series_[size_t(f)].push_back(s);
     return s;
 }
 
-void TrendPlot::dropSeries(Field f, std::size_t keep) {
-    auto& series = series_[size_t(f)];
-    while (series.size() > keep) {
-        chart()->removeSeries(series.back());
-        delete series.back();
-        series.pop_back();
-    }
+std::vector<TrendSegment> TrendPlot::linesOf(Field f) const {
+    for (const TrendCurve& c : lines_->curves())
+        if (c.field == f)
+            return c.segments;
+    return {};
 }
 
 qint64 TrendPlot::timeAt(double x) const {

@@ -15,13 +15,15 @@ class QValueAxis;
 
 namespace pm {
 
+class TrendLines;
+
 // The plot of the Trend tab: draws the picture it is given with Qt Charts, time along the bottom
 // on round instants, one value axis per unit left and right sharing one grid, a legend with one
 // entry per quantity naming its axis, the stretches without readings shaded, and the cursors with
-// their read-out. A line series cannot break, so each unbroken run of a quantity is a series of
-// its own; only the first of them shows in the legend. The mouse is handed on: the wheel zooms the
-// time (with Ctrl the values), a drag moves along the time, a click pins a cursor, the right
-// button offers a menu.
+// their read-out. The lines themselves are drawn by a plain item over the plot area, a break at
+// every stretch without readings; Qt Charts gives the axes, the grid and the legend. The mouse is
+// handed on: the wheel zooms the time (with Ctrl the values), a drag moves along the time, a click
+// pins a cursor, the right button offers a menu.
 class TrendPlot : public QChartView {
 public:
     explicit TrendPlot(QWidget* parent = nullptr);
@@ -54,9 +56,8 @@ public:
     // The plot area changed size: the readings want reducing afresh.
     std::function<void()> resized;
 
-    // The series that draw a quantity: one per unbroken run, at least one for its legend entry;
-    // those beyond the runs shown are empty.
-    const std::vector<QLineSeries*>& seriesOf(Field f) const { return series_[size_t(f)]; }
+    // The unbroken runs drawn of a quantity, in milliseconds since the epoch and values.
+    std::vector<TrendSegment> linesOf(Field f) const;
     QValueAxis* valueAxis(TrendSide side) const { return axes_[size_t(side)]; }
     QCategoryAxis* timeAxis() const { return time_; }
     // The labels of the shaded gaps drawn, and the read-out's lines.
@@ -73,16 +74,19 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QLineSeries* addSeries(Field f, TrendSide side, bool inLegend);
-    void dropSeries(Field f, std::size_t keep);
+    QLineSeries* addLegendEntry(Field f, TrendSide side);
     void setTimeTicks(const std::vector<TimeTick>& ticks);
     void placeOverlays();
+    void placeGaps();
+    void placeCursors();
     qint64 timeAt(double x) const;
     double xAt(qint64 msecs) const;
 
     QCategoryAxis* time_ = nullptr;
     std::array<QValueAxis*, 2> axes_{};
-    std::array<std::vector<QLineSeries*>, kFieldCount> series_;
+    TrendLines* lines_ = nullptr;
+    // An empty series a quantity: its entry in the legend, the lines are drawn by `lines_`.
+    std::array<QLineSeries*, kFieldCount> legend_{};
     std::array<TrendSide, kFieldCount> sides_{};
     TrendViewport::Range range_;
     std::vector<TrendShade> gaps_;
