@@ -1,13 +1,16 @@
 #include "Files.h"
 #include "WindowFixture.h"
 #include "app/trend/TrendPlot.h"
+#include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
+#include "app/window/QuantityColors.h"
 #include "fakes/AnswerDialog.h"
 #include "fakes/FakeSerialPort.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
 #include "trend/TrendCsv.h"
 
+#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -101,6 +104,32 @@ TEST_F(TrendWindow, EveryLiveReplyOnAnyLiveTabIsPlottedAndAGapBreaksTheLine) {
     EXPECT_EQ(shownInLegend, 1);
     EXPECT_EQ(plot()->valueAxis(pm::TrendSide::Left)->titleText(), "U (V)");
     EXPECT_EQ(plot()->valueAxis(pm::TrendSide::Right)->titleText(), "I (A)");
+
+    // U1 is drawn where its axes put it, and not across the gap.
+    QCoreApplication::processEvents();
+    const QImage shown = plot()->viewport()->grab().toImage();
+    const QValueAxis* volts = plot()->valueAxis(pm::TrendSide::Left);
+    const QRectF area = plot()->chart()->plotArea();
+    const double lineY =
+        area.bottom() - (220 - volts->min()) / (volts->max() - volts->min()) * area.height();
+    auto u1Near = [&](qint64 msecs) {
+        const QCategoryAxis* time = plot()->timeAxis();
+        const double share = (double(msecs) - time->min()) / (time->max() - time->min());
+        const QPoint at = plot()->mapFromScene(area.left() + share * area.width(), lineY);
+        for (int dy = -2; dy <= 2; ++dy) {
+            const QColor c = shown.pixelColor(at + QPoint(0, dy));
+            if (c.hsvSaturation() > 60 &&
+                std::abs(c.hsvHue() - quantityColor(pm::Field::U1).hsvHue()) < 15)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(u1Near(start.addMSecs(1500).toMSecsSinceEpoch()));
+    EXPECT_FALSE(u1Near(start.addMSecs(4500).toMSecsSinceEpoch()));
+    const auto stats = child<pm::TrendStatsTable>(QStringLiteral("TrendStats"))->cells();
+    ASSERT_EQ(stats.size(), 5u) << "a heading and U1, U2, I1, I2";
+    EXPECT_EQ(stats[0], QStringList({"", "Min", "at", "Max", "at", "Mean"}));
+    EXPECT_EQ(stats[1].mid(0, 2), QStringList({"U1", "220.00 V"}));
 
     // A third unit: the voltages make way, the axis shows kilowatts.
     child<QCheckBox>(QStringLiteral("checkP1"))->click();
