@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <charconv>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <random>
@@ -245,6 +246,33 @@ TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {
     EXPECT_EQ(trendCsvCells(load.series.at(0)).back(), "-17.500");
     EXPECT_EQ(trendCsvCells(load.series.at(1)).back(), "-17.5");
 
+    // Every value as from_chars reads it, on either side of fifteen digits.
+    const QStringList cells = {"0.1",
+                               "229.98",
+                               "-0.000001",
+                               "999999999999999",
+                               "1234567890123.4567",
+                               "0.30000000000000004",
+                               "5.",
+                               ".5",
+                               "-0",
+                               "0.0001",
+                               "49.99",
+                               "1.0391",
+                               "16777217",
+                               "340282346638528859811704183484516925440",
+                               "120.0",
+                               "0.866",
+                               "-17.5"};
+    load = parseTrendCsv(csvOf({"2024-05-01T08:00:00Z," + cells.join(',')}));
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    for (int f = 0; f < kFieldCount; ++f) {
+        const QByteArray cell = cells[f].toLatin1();
+        double expected = 0;
+        std::from_chars(cell.begin(), cell.end(), expected);
+        EXPECT_EQ(load.series.at(0).value(Field(f)), float(expected)) << cell.constData();
+    }
+
     const std::pair<QByteArray, QString> faults[] = {
         {"", "line 1: the file is empty"},
         {"time,U1,U2\n", "line 1: not the header of a readings log"},
@@ -253,6 +281,8 @@ TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {
         {csvOf({"2024-05-01T08:00:00" + row}), "line 2: \"2024-05-01T08:00:00\" is not a time"},
         {csvOf({"2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,x,13,14,15,16,17"}),
          "line 2: PF2 \"x\" is not a number"},
+        {csvOf({"2024-05-01T08:00:00Z,1" + QString(39, '0') + row.mid(2)}),
+         "line 2: U1/V \"1000000000000000000000000000000000000000\" is not a number"},
         {csvOf({"2024-05-01T08:00:00Z,1,2"}), "line 2: 2 values where there are 17 columns"},
         {csvOf({"2024-05-01T08:00:00Z" + row + ",18"}),
          "line 2: 18 values where there are 17 columns"},

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -101,21 +102,36 @@ std::optional<qint64> isoMsecs(const char* begin, const char* end) {
     return seconds * 1000 + ms;
 }
 
-// A plain number as the log writes it: optional "-", digits, optional "." and digits. Read the
-// way a panel text is read back, so that a loaded value is the value that was shown.
-bool readValue(const char* begin, const char* end, float& value, quint8& decimals) {
-    const char* p = begin + (begin != end && *begin == '-');
+// A plain number as the log writes it: optional "-", digits, optional "." and digits, up to the
+// next comma or the end of the row, where `p` is left. Read the way a panel text is read back,
+// so that a loaded value is the value that was shown. A week holds ten million of them: up to 15
+// digits the number is an exact integer over an exact power of ten, whose quotient is the nearest
+// double just as from_chars gives it, at a fraction of the cost.
+bool readValue(const char*& p, const char* end, float& value, quint8& decimals) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* const begin = p;
+    const bool negative = p != end && *p == '-';
+    p += negative;
+    std::uint64_t digits = 0; // wraps past 19 digits, and is then not used
     int whole = 0;
     int fraction = 0;
-    for (; p != end && *p >= '0' && *p <= '9'; ++p)
-        ++whole;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p, ++whole)
+        digits = digits * 10 + std::uint64_t(*p - '0');
     if (p != end && *p == '.')
-        for (++p; p != end && *p >= '0' && *p <= '9'; ++p)
-            ++fraction;
-    if (p != end || whole + fraction == 0)
+        for (++p; p != end && *p >= '0' && *p <= '9'; ++p, ++fraction)
+            digits = digits * 10 + std::uint64_t(*p - '0');
+    if ((p != end && *p != ',') || whole + fraction == 0)
         return false;
     double number = 0;
-    if (std::from_chars(begin, end, number).ec != std::errc() || !std::isfinite(float(number)))
+    if (whole + fraction <= 15) {
+        number = double(digits) / kPowersOfTen[fraction];
+        if (negative)
+            number = -number;
+    } else if (std::from_chars(begin, p, number).ec != std::errc()) {
+        return false;
+    }
+    if (!std::isfinite(float(number)))
         return false;
     value = float(number);
     decimals = quint8(std::min(fraction, kTrendMaxDecimals));
@@ -141,12 +157,13 @@ QString readRow(const char* begin, const char* end, TrendReading& r) {
             .arg(quoted(begin, comma));
     r.msecs = *msecs;
     int f = 0;
-    for (const char* cell = comma; cell != end; ++f) {
-        ++cell;
-        const char* next = std::find(cell, end, ',');
-        if (f < kFieldCount && !readValue(cell, next, r.values[size_t(f)], r.decimals[size_t(f)]))
-            return QStringLiteral("%1 %2 is not a number").arg(columnName(f), quoted(cell, next));
-        cell = next;
+    for (const char* p = comma; p != end; ++f) {
+        const char* cell = ++p;
+        if (f >= kFieldCount)
+            p = std::find(cell, end, ',');
+        else if (!readValue(p, end, r.values[size_t(f)], r.decimals[size_t(f)]))
+            return QStringLiteral("%1 %2 is not a number")
+                .arg(columnName(f), quoted(cell, std::find(cell, end, ',')));
     }
     if (f != kFieldCount)
         return QStringLiteral("%1 values where there are %2 columns").arg(f).arg(kFieldCount);
