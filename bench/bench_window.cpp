@@ -102,7 +102,7 @@ void fillWeek(pm::Form1& form) {
 // The window after a week of live readings, one a second, the link lost for 5 s after every
 // 10,000: its resident size, and how long the Trend tab takes to redraw the whole week, the last
 // day and the last minute (each redraw reduces the readings of U1, U2, I1 and I2, hands them to the
-// plot, one line series per unbroken run, and paints it).
+// plot, a line per unbroken run, and paints it).
 void WindowTrendWeek(benchmark::State& state) {
     for (auto _ : state) {
         const double before = heapMiB();
