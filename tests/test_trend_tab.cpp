@@ -383,6 +383,8 @@ TEST(TrendWorkbook, CellsAreNumbersAndDatesWithAFrozenHeader) {
 TEST_F(TrendTabTest, AFailingLogStopsRecordingWithAMessage) {
     ASSERT_TRUE(tab.startRecording(path("log.csv")));
     reading("230.10");
+    // The writer thread has the row on the disk before the disk is said to be full.
+    ASSERT_TRUE(waitUntil([this] { return tab.recorder().rowsBehind() == 0; }));
     const qint64 written = QFileInfo(path("log.csv")).size();
     {
         const FileSizeLimit full(rlim_t(written + 10)); // the disk fills up
