@@ -448,9 +448,15 @@ TEST(MqttWindow, TheWindowPublishesWhatItLogsAndRefusesABadUrl) {
     window.kill();
     ASSERT_TRUE(window.waitForFinished(5000));
     ASSERT_TRUE(watch.waitUntil([&] { return watch.messages.back().payload == "offline"; }, 10000));
-    const auto states = onTopic(watch.messages, "plant/window/state");
-    QStringList rows = QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts).mid(1);
-    expectSameReadings(states, rows.mid(0, qsizetype(states.size())));
+    auto states = onTopic(watch.messages, "plant/window/state");
+    const QStringList rows =
+        QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts).mid(1);
+    // Killed, the window may have published a reading that its log's writer thread had not yet
+    // put on the disk, or the other way round: the readings both have must agree.
+    const qsizetype both = std::min(qsizetype(states.size()), rows.size());
+    ASSERT_GE(both, 2);
+    states.resize(size_t(both));
+    expectSameReadings(states, rows.mid(0, both));
 
     window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM), {"--mqtt", "mqtt://127.0.0.1"});
     ASSERT_TRUE(window.waitForFinished(10000));
