@@ -436,12 +436,8 @@ TEST(MqttWindow, TheWindowPublishesWhatItLogsAndRefusesABadUrl) {
     QTemporaryDir tmp;
     const QString log = tmp.filePath("log.csv");
     QProcess window;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PHASEMETER_PORTS", sim.device());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    window.setProcessEnvironment(env);
-    window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM),
-                 {"--log", log, "--mqtt", broker.url("plant"), "--mqtt-id", "window"});
+    startWindowOn(window, sim,
+                  {"--log", log, "--mqtt", broker.url("plant"), "--mqtt-id", "window"});
     ASSERT_TRUE(watch.waitUntil(
         [&] { return onTopic(watch.messages, "plant/window/state").size() >= 3; }, 20000))
         << window.readAllStandardError().toStdString();

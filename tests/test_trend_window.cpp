@@ -319,11 +319,7 @@ TEST(TrendWindowProgram, LogFromTheCommandLineKeepsEveryRowWhenKilled) {
     QTemporaryDir tmp;
     const QString path = tmp.filePath("log.csv");
     QProcess window;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PHASEMETER_PORTS", sim.device());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    window.setProcessEnvironment(env);
-    window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM), {"--log", path});
+    startWindowOn(window, sim, {"--log", path});
     auto rows = [&path] { return readFile(path).count('\n') - 1; };
     ASSERT_TRUE(waitUntil([&] { return rows() >= 3; }, 20000))
         << window.readAllStandardError().toStdString();

@@ -53,3 +53,13 @@ CliRun runCli(QProcess& cli, const QStringList& arguments, int timeoutMs) {
     run.err = QString::fromLocal8Bit(cli.readAllStandardError());
     return run;
 }
+
+#ifdef PHASEMETER_WINDOW_PROGRAM
+void startWindowOn(QProcess& window, const SimProcess& sim, const QStringList& arguments) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PHASEMETER_PORTS"), sim.device());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM), arguments);
+}
+#endif

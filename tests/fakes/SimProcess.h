@@ -39,3 +39,8 @@ CliRun runCli(const QStringList& arguments, int timeoutMs = 20000,
               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 // The same with a process prepared by the caller (environment, limits).
 CliRun runCli(QProcess& cli, const QStringList& arguments, int timeoutMs = 20000);
+
+#ifdef PHASEMETER_WINDOW_PROGRAM
+// The window program, offscreen, with the simulated meter as the one port it looks at.
+void startWindowOn(QProcess& window, const SimProcess& sim, const QStringList& arguments);
+#endif
