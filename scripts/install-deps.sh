@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-uming fonts-dejavu-core
   xvfb xauth poppler-utils unzip xxd
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
 )
 
 missing=()
