@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
 #include <functional>
 
@@ -11,10 +12,12 @@ class PrintDialog;
 class ReadingTexts;
 class RecordTable;
 
-// "Print": after the printer dialog, the real-time view (realview -1) or the record blocks as
-// lines of text, one document. A cancel is silent; a failing dialog or printer beeps and says why.
-void printClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
-                PrintDialog& dialog, LinePrinter& printer, Alerts& alerts);
+// "Print": after the printer dialog, the real-time view (realview -1) with the time of its
+// reading (`taken`, invalid: none) or the record blocks as lines of text, one document. A cancel
+// is silent; a failing dialog or printer beeps and says why.
+void printClick(int realview, int reccount, const ReadingTexts& panel, const QDateTime& taken,
+                const RecordTable& table, PrintDialog& dialog, LinePrinter& printer,
+                Alerts& alerts);
 
 // "Print" on a view that is a picture: after the printer dialog, the picture `draw` makes then,
 // on one landscape page. Cancel and failures as above.

@@ -11,11 +11,17 @@
 #include <QPair>
 #include <QStringList>
 
-// Messages the user would have seen.
+// Messages the user would have seen; questions answered with `answer`.
 class FakeAlerts : public pm::Alerts {
 public:
     QList<QPair<QString, QString>> shown; // title, text
+    QList<QPair<QString, QString>> asked; // title, question
+    bool answer = false;
     void warn(const QString& title, const QString& text) override { shown.append({title, text}); }
+    bool ask(const QString& title, const QString& question) override {
+        asked.append({title, question});
+        return answer;
+    }
 };
 
 // A window picture that is a numbered token, so a test sees which picture was written.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/recall/RecordTableModel.h"
+#include "app/window/ReadingAge.h"
 #include "app/window/SaveAndPrint.h"
 #include "link/TimerDriver.h"
 #include "platform/Alerts.h"
@@ -31,6 +32,7 @@ class WiringPage;
 class WiringTab;
 class SerialPort;
 class StatusBar;
+class StaleOverlay;
 
 // The one window: the buttons, the port and link captions, the real-time panel, the record
 // table, the phasor diagram, the trend of the live readings and the wiring check on five tabs, and
@@ -55,6 +57,8 @@ public:
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
     TrendTab& trend() { return *trend_; }
     WiringTab& wiring() { return *wiring_; }
+    // The age of the live readings, greying the live views when they are old.
+    StaleWatch& staleWatch() { return stale_; }
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
 
@@ -75,6 +79,10 @@ private:
     void saveClicked();
     void printClicked();
     void helpClicked();
+    // Greys the live views without a fresh reading; a record in the Wiring tab is not live.
+    void showStale();
+    // A live view or its report about to be saved or printed: fresh, or wanted anyway.
+    bool readingConfirmed(const QString& verb);
     // Names the records a download left out, in the status bar and in a message.
     void downloadEnded();
     // Brings every control up to date with the core.
@@ -89,6 +97,7 @@ private:
     std::unique_ptr<TrendTab> trend_;   // the readings over time, and their log
     std::unique_ptr<WiringTab> wiring_; // the check of the connections
     Alerts* alerts_ = nullptr;          // the message box of Save and Print unless changed
+    StaleWatch stale_;
 
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
@@ -101,6 +110,8 @@ private:
     WiringPage* wiringPage_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
+    StaleOverlay* panelStale_ = nullptr;
+    StaleOverlay* phasorStale_ = nullptr;
 
     Telemetry* telemetry_ = nullptr; // MQTT and Prometheus, when asked for
     QScrollArea* scroll_ = nullptr;

@@ -13,13 +13,13 @@ SaveAndPrint::SaveAndPrint(QWidget& window)
       alerts_(&window), services_{CommonDialog1, files_,  snapshot_,
                                   workbook_,     alerts_, defaultSaveFolder()} {}
 
-void SaveAndPrint::save(const MeterCore& core, const RecordTable& table) {
-    saveClick(core.form.realview, core.form.reccount, core.panel, table, services_);
+void SaveAndPrint::save(const MeterCore& core, const QDateTime& taken, const RecordTable& table) {
+    saveClick(core.form.realview, core.form.reccount, core.panel, taken, table, services_);
 }
 
-void SaveAndPrint::print(const MeterCore& core, const RecordTable& table) {
-    printClick(core.form.realview, core.form.reccount, core.panel, table, CommonDialog1, printer_,
-               alerts_);
+void SaveAndPrint::print(const MeterCore& core, const QDateTime& taken, const RecordTable& table) {
+    printClick(core.form.realview, core.form.reccount, core.panel, taken, table, CommonDialog1,
+               printer_, alerts_);
 }
 
 void SaveAndPrint::printPicture(const std::function<QImage()>& draw) {

@@ -8,6 +8,7 @@
 #include "platform/XlsxWorkbookWriter.h"
 #include "records/Saving.h"
 
+#include <QDateTime>
 #include <QImage>
 #include <functional>
 
@@ -25,9 +26,10 @@ class SaveAndPrint {
 public:
     explicit SaveAndPrint(QWidget& window);
 
-    // "Save" (Command2) and "Print" (Command4), for the view the core shows.
-    void save(const MeterCore& core, const RecordTable& table);
-    void print(const MeterCore& core, const RecordTable& table);
+    // "Save" (Command2) and "Print" (Command4), for the view the core shows; the live view's last
+    // reading came at `taken`.
+    void save(const MeterCore& core, const QDateTime& taken, const RecordTable& table);
+    void print(const MeterCore& core, const QDateTime& taken, const RecordTable& table);
 
     // "Print" on a view that is a picture, drawn once the printer is chosen.
     void printPicture(const std::function<QImage()>& draw);

@@ -11,6 +11,7 @@ class QSpinBox;
 namespace pm {
 
 class PhasorDiagram;
+class StaleOverlay;
 class WiringTab;
 
 // The page of the Wiring tab: the settings of the check and the report's fields beside the
@@ -22,6 +23,9 @@ public:
 
     // Brings the page up to date with the tab.
     void refresh();
+    // Greys the diagram and the verdict under `caption` ("No reading since 09:07:23"); an empty
+    // caption takes the marking away.
+    void markStale(const QString& caption);
 
 private:
     QWidget* buildControls();
@@ -37,6 +41,7 @@ private:
     PhasorDiagram* diagram_ = nullptr;
     QLabel* verdict_ = nullptr;
     QLabel* details_ = nullptr;
+    StaleOverlay* stale_ = nullptr;
 };
 
 } // namespace pm

@@ -24,7 +24,7 @@ public:
     QString meterNumber;
     QString note;
 
-    // The time the report gives.
+    // The time the report gives, and a live reading's time.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     // Something the tab shows has changed: redraw.
     std::function<void()> changed;
@@ -49,6 +49,8 @@ public:
     int record() const { return record_; }
     // "Live readings" or "Record 3".
     QString sourceText() const;
+    // When the live reading checked came; invalid for a record or before the first live reading.
+    const QDateTime& readingTime() const { return readingTime_; }
     PhasorOverlay overlay() const;
 
     // "Save": the one-page report as PDF or PNG.
@@ -61,6 +63,7 @@ private:
     Panel texts_;
     bool haveReading_ = false;
     int record_ = 0;
+    QDateTime readingTime_;
     WiringResult result_;
     QString heldKey_;
     QString verdict_;
