@@ -271,3 +271,39 @@ TEST_F(QtLinePrinter, APictureFillsOneLandscapePageAndTextPrintOutsStayUpright) 
     EXPECT_TRUE(alerts.shown.isEmpty());
     EXPECT_FALSE(landscape(target)) << "the user's orientation is back";
 }
+
+TEST_F(QtLinePrinter, AReportIsPrintedAsTextAndLinesOnALandscapePageAtAnyResolution) {
+    auto run = [](const QString& tool, const QStringList& args) {
+        QProcess p;
+        p.start(tool, args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    QSizeF area;
+    const auto draw = [&area](QPainter& p, const QRectF& page) {
+        area = page.size();
+        QFont font;
+        font.setPixelSize(12);
+        p.setFont(font);
+        p.drawText(page.topLeft() + QPointF(0, 12), QStringLiteral("P1 -0.2795 kW"));
+        p.drawLine(page.topLeft() + QPointF(0, 20), page.topLeft() + QPointF(96, 20));
+    };
+    target = tmp.filePath("report.pdf");
+    pm::printDrawingClick(draw, dialog, printer, alerts);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    // The printable area of A4 landscape in 1/96 inch, whatever the printer's own resolution.
+    EXPECT_GT(area.width(), 1000);
+    EXPECT_LT(area.width(), 1123);
+    EXPECT_GT(area.width(), area.height());
+    EXPECT_TRUE(run("pdftotext", {target, "-"}).contains("P1 -0.2795 kW"));
+    EXPECT_EQ(run("pdfimages", {"-list", target}).count(u'\n'), 2) << "no picture of the text";
+    const QStringList size =
+        run("pdfinfo", {target}).simplified().section("Page size: ", 1).split(' ');
+    ASSERT_GT(size.size(), 2);
+    EXPECT_GT(size[0].toDouble(), size[2].toDouble()) << "landscape";
+
+    // Refused like any print-out.
+    dialog.answer = {pm::DialogResult::Failed, QStringLiteral("No printers are installed.")};
+    pm::printDrawingClick(draw, dialog, printer, alerts);
+    ASSERT_EQ(alerts.shown.size(), 1);
+}

@@ -59,4 +59,13 @@ void printPictureClick(const std::function<QImage()>& draw, PrintDialog& dialog,
         reportFailure(alerts, printer.error());
 }
 
+void printDrawingClick(const std::function<void(QPainter&, const QRectF&)>& draw,
+                       PrintDialog& dialog, LinePrinter& printer, Alerts& alerts) {
+    if (!printerChosen(dialog, alerts))
+        return;
+    const bool printed = printer.printDrawing(draw);
+    if (!printer.endDoc() || !printed)
+        reportFailure(alerts, printer.error());
+}
+
 } // namespace pm

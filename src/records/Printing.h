@@ -2,7 +2,10 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QRectF>
 #include <functional>
+
+class QPainter;
 
 namespace pm {
 
@@ -23,5 +26,10 @@ void printClick(int realview, int reccount, const ReadingTexts& panel, const QDa
 // on one landscape page. Cancel and failures as above.
 void printPictureClick(const std::function<QImage()>& draw, PrintDialog& dialog,
                        LinePrinter& printer, Alerts& alerts);
+
+// "Print" on a view that is a report: after the printer dialog, one landscape page that `draw`
+// paints then (in report units within the area it is given). Cancel and failures as above.
+void printDrawingClick(const std::function<void(QPainter&, const QRectF&)>& draw,
+                       PrintDialog& dialog, LinePrinter& printer, Alerts& alerts);
 
 } // namespace pm

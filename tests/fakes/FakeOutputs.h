@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QList>
 #include <QMap>
+#include <QPainter>
 #include <QPair>
 #include <QStringList>
 
@@ -109,6 +110,17 @@ public:
         if (refuse)
             return false;
         pictures << picture;
+        return true;
+    }
+    // A drawing is kept as the A4 landscape page it makes at 96 dpi.
+    bool printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) override {
+        if (refuse)
+            return false;
+        QImage page(1123, 794, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter p(&page);
+        draw(p, QRectF(45, 45, 1033, 704));
+        pictures << page;
         return true;
     }
     bool endDoc() override {

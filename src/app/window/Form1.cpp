@@ -15,6 +15,7 @@
 #include "app/window/StatusBar.h"
 #include "app/wiring/WiringPage.h"
 #include "app/wiring/WiringReport.h"
+#include "app/wiring/WiringReportPage.h"
 #include "app/wiring/WiringTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
@@ -361,8 +362,9 @@ void Form1::printClicked() {
                                               trend_->titleLine(QDateTime::currentDateTime()));
         });
     else if (wiringShown())
-        saveAndPrint_->printPicture(
-            [this] { return wiringReportImage(wiringReportContent(*wiring_)); });
+        saveAndPrint_->printDrawing([this](QPainter& p, const QRectF& page) {
+            paintWiringReport(p, page, wiringReportContent(*wiring_));
+        });
     else
         saveAndPrint_->print(core_, stale_.last(), table_);
 }

@@ -26,4 +26,8 @@ void SaveAndPrint::printPicture(const std::function<QImage()>& draw) {
     printPictureClick(draw, CommonDialog1, printer_, alerts_);
 }
 
+void SaveAndPrint::printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) {
+    printDrawingClick(draw, CommonDialog1, printer_, alerts_);
+}
+
 } // namespace pm

@@ -33,6 +33,8 @@ public:
 
     // "Print" on a view that is a picture, drawn once the printer is chosen.
     void printPicture(const std::function<QImage()>& draw);
+    // "Print" on a view that is a report, drawn in report units once the printer is chosen.
+    void printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw);
 
     // The folder saves start in (created when missing): the default one unless changed.
     void setSaveFolder(const QString& folder) { services_.folder = folder; }
