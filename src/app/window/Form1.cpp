@@ -336,12 +336,14 @@ bool Form1::readingConfirmed(const QString& verb) {
 }
 
 void Form1::saveClicked() {
-    if (trendShown())
+    if (trendShown()) {
         trend_->saveClicked(trendPage_->plot()->render(
             trendPage_->plot()->size() * 2, trend_->titleLine(QDateTime::currentDateTime())));
-    else if (!readingConfirmed(QStringLiteral("Save")))
         return;
-    else if (wiringShown())
+    }
+    if (!readingConfirmed(QStringLiteral("Save")))
+        return;
+    if (wiringShown())
         wiring_->save(saveAndPrint_->services());
     else
         saveAndPrint_->save(core_, stale_.last(), table_);
