@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPrintDialog>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -142,11 +143,21 @@ TEST_F(StaleWindow, PrintingAnOldWiringReportAsksFirst) {
     // Refused: no print dialog opened (the watchdog would have had to close it).
     EXPECT_FALSE(watchdog.fired);
 
-    // A fresh one is printed without a question.
+    // A fresh one is printed without a question, as the text and lines the saved PDF holds.
     now = kTaken.addMSecs(3100);
     pollAndAnswer();
-    answerNextDialog<QPrintDialog>([](QPrintDialog& d) { d.reject(); });
+    const QString pdf = QDir(tmp.path()).filePath("printed.pdf");
+    answerNextDialog<QPrintDialog>([&pdf](QPrintDialog& d) {
+        d.findChild<QLineEdit*>(QStringLiteral("filename"))->setText(pdf);
+        d.accept();
+    });
     button(4)->click();
     EXPECT_EQ(alerts.asked.size(), 1);
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    text.waitForFinished(60000);
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains("Wiring check, as found")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("2026-12-08 09:07:26")) << "the time of the fresh reading";
     EXPECT_FALSE(watchdog.fired);
 }
