@@ -25,8 +25,9 @@ const QPageLayout kPage(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMargi
                         QPageLayout::Millimeter);
 const QString kDegree = QStringLiteral("\u00B0");
 
+// The panel's text with the sign it leaves off; a value shown as zero stays unsigned.
 QString signedText(const QString& shown, double value) {
-    return value < 0 ? QLatin1Char('-') + shown : shown;
+    return value < 0 && textValue(shown) != 0 ? QLatin1Char('-') + shown : shown;
 }
 
 QString degreesText(double value) {
