@@ -116,6 +116,16 @@ TEST_F(Saving, TheReportKeepsItsFiveLinesAndGivesTheTimeOfItsReadingAfterThem) {
     EXPECT_TRUE(file.startsWith(five)) << "readers of the five lines find them unchanged";
     EXPECT_EQ(file.mid(five.size()), "Reading taken 2026-07-12 09:07:23\r\n");
     EXPECT_EQ(viewReport(), five + "No reading taken\r\n");
+
+    // A reading that comes while the dialog is open is written with its own time.
+    QDateTime last = taken;
+    dialog.whileOpen = [&] {
+        panel.setText(pm::Field::U1, "229.10");
+        last = last.addSecs(1);
+    };
+    dialog.answers << chosen(2, "later.txt");
+    pm::saveClick(-1, 0, panel, last, table, services);
+    EXPECT_EQ(readFile(inFolder("later.txt")), viewReport(taken.addSecs(1)));
 }
 
 TEST_F(Saving, TheTypeNotTheNameDecidesTheContent) {

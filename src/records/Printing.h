@@ -16,8 +16,9 @@ class ReadingTexts;
 class RecordTable;
 
 // "Print": after the printer dialog, the real-time view (realview -1) with the time of its
-// reading (`taken`, invalid: none) or the record blocks as lines of text, one document. A cancel
-// is silent; a failing dialog or printer beeps and says why.
+// reading (`taken`, invalid: none, read with the panel once the dialog has closed) or the record
+// blocks as lines of text, one document. A cancel is silent; a failing dialog or printer beeps and
+// says why.
 void printClick(int realview, int reccount, const ReadingTexts& panel, const QDateTime& taken,
                 const RecordTable& table, PrintDialog& dialog, LinePrinter& printer,
                 Alerts& alerts);

@@ -39,7 +39,8 @@ struct SaveServices {
 QString defaultFileName(const QDateTime& when, const QString& what = {});
 
 // "Save": the real-time view (realview -1), whose last reading came at `taken` (invalid: none), or
-// the record table.
+// the record table. Like the panel, `taken` is read once the dialog has closed: it must be the
+// time of the reading the panel then shows.
 void saveClick(int realview, int reccount, const ReadingTexts& panel, const QDateTime& taken,
                const RecordTable& table, SaveServices& services);
 

@@ -346,7 +346,7 @@ void Form1::saveClicked() {
     if (wiringShown())
         wiring_->save(saveAndPrint_->services());
     else
-        saveAndPrint_->save(core_, stale_.last(), table_);
+        saveAndPrint_->save(core_, stale_.last(), table_); // read once the dialog has closed
 }
 
 void Form1::printClicked() {
