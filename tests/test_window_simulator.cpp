@@ -153,8 +153,9 @@ TEST(WindowOnSimulator, ChecksTheWiringOfAReversedCurrentTransformer) {
     site->setText(QStringLiteral("Feeder 7, panel 2"));
     ASSERT_TRUE(waitUntil([&] { return verdict->text().startsWith("Element 1"); }, 8000))
         << verdict->text().toStdString();
-    EXPECT_EQ(verdict->text(), "Element 1 current reversed (I1 = \u2212Ia). The meter registers "
-                               "27.9% of the energy: K = 3.583.");
+    EXPECT_EQ(verdict->text(), "Element 1 current reversed (I1 = \u2212Ia). Load angle 25.8\u00B0 "
+                               "lagging (PF 0.900). The meter registers 27.9% of the energy: "
+                               "K = 3.583.");
     screenshot(form, QStringLiteral("simulator-wiring"));
 }
 

@@ -26,12 +26,16 @@ public:
 private:
     QWidget* buildControls();
     void settingsChanged();
+    void rangeChosen(int index);
 
     WiringTab& tab_;
     QComboBox* system_ = nullptr;
     QComboBox* common_ = nullptr;
     QSpinBox* loadMin_ = nullptr;
     QSpinBox* loadMax_ = nullptr;
+    QComboBox* loadRange_ = nullptr;
+    QPushButton* findLineB_ = nullptr;
+    QLabel* lineB_ = nullptr;
     QLabel* source_ = nullptr;
     QPushButton* live_ = nullptr;
     PhasorDiagram* diagram_ = nullptr;
