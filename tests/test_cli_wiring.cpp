@@ -1,4 +1,8 @@
+#include "analysis/WiringCheck.h"
+#include "analysis/WiringVerdict.h"
 #include "fakes/SimProcess.h"
+#include "protocol/Decode.h"
+#include "protocol/Reading.h"
 #include "sim/SimOptions.h"
 #include "sim/WiringScenario.h"
 
@@ -188,4 +192,37 @@ TEST(CliWiring, TakesTheReadingToEarthFromThePortFirst) {
     EXPECT_EQ(o["common"].toInt(), 2);
     EXPECT_TRUE(o["unique"].toBool()) << run.out.toStdString();
     EXPECT_EQ(o["matches"].toArray().first().toObject()["i1"].toString(), "-A");
+}
+
+// The simulator's faults beyond the connection, as the check reads them from its block.
+TEST(SimWiring, FaultsBeyondTheConnectionReachTheCheck) {
+    const auto check = [](const QStringList& options) {
+        const pm::sim::SimOptions o = pm::sim::parseSimOptions(options);
+        EXPECT_EQ(o.outcome, pm::sim::SimOptions::Run) << o.message.toStdString();
+        pm::Panel panel;
+        if (o.config.live)
+            pm::livein(*o.config.live, panel);
+        pm::WiringSettings s;
+        s.commonTerminal = 2;
+        return pm::checkWiring(pm::WiringReading::fromTexts(panel), s);
+    };
+    EXPECT_TRUE(pm::wiringVerdict(check({"--wiring", "3p3w", "--negative-sequence"}))
+                    .startsWith("The meter registers correctly (K = 1.000); its voltage terminals "
+                                "see negative sequence (C, B, A)"));
+    const pm::WiringResult vt = check({"--wiring", "3p3w", "--reversed-vt", "2"});
+    ASSERT_EQ(vt.threeWire.size(), 1u);
+    EXPECT_TRUE(vt.threeWire.front().connection.u2Reversed);
+    EXPECT_TRUE(pm::wiringVerdict(check({"--wiring", "3p3w", "--dead", "u2", "--load-angle", "25"}))
+                    .startsWith("No voltage on element 2: the meter registers element 1 only."));
+    const pm::WiringResult unbalanced =
+        check({"--wiring", "3p3w:ABC:-A:+C", "--load-angle", "20", "--load-angle-c", "30"});
+    ASSERT_EQ(unbalanced.threeWire.size(), 1u);
+    EXPECT_NEAR(*unbalanced.threeWire.front().k, 4.599, 0.01);
+
+    using pm::sim::SimOptions;
+    for (const QStringList& bad : {QStringList{"--wiring", "3p3w", "--dead", "u3"},
+                                   QStringList{"--wiring", "3p3w", "--reversed-vt", "3"},
+                                   QStringList{"--negative-sequence"}})
+        EXPECT_EQ(pm::sim::parseSimOptions(bad).outcome, SimOptions::UsageError)
+            << bad.join(' ').toStdString();
 }

@@ -92,6 +92,41 @@ TEST(WiringModel, AgreesWithPublishedAnglesOfWrongConnections) {
     EXPECT_NEAR(ba.u2i2, 30, 1e-9);
 }
 
+// The rows of that table, as ∠I1 and ∠I3 lagging V12 plus the load angle, derived by hand from
+// the same phasors, from PF 0.707 leading to 0.707 lagging: the model gives them, and the check
+// finds each row alone once line B's terminal is known.
+TEST(WiringModel, EveryRowOfThePublishedTableIsFoundFromLeadingToLagging) {
+    const struct {
+        const char* terminals;
+        CurrentTap i1, i2;
+        double v12v32, i1FromV12, i3FromV12;
+    } rows[] = {
+        {"ABC", {'A'}, {'C'}, 300, 30, 270},             // correct
+        {"ABC", {'A', true}, {'C'}, 300, 210, 270},      // I1 reversed
+        {"ABC", {'A'}, {'C', true}, 300, 30, 90},        // I3 reversed
+        {"ABC", {'A', true}, {'C', true}, 300, 210, 90}, // both reversed
+        {"ABC", {'C'}, {'A'}, 300, 270, 30},             // currents swapped
+        {"ABC", {'C', true}, {'A', true}, 300, 90, 210}, // swapped, both reversed
+        {"BAC", {'A'}, {'C'}, 60, 210, 90},              // terminals 1 and 2 swapped
+    };
+    for (const auto& row : rows) {
+        const ThreeWireConnection c = connection(row.terminals, row.i1, row.i2);
+        for (const double phi : {-45.0, 0.0, 45.0}) {
+            const MeterAngles a = threeWireAngles(c, phi);
+            EXPECT_NEAR(a.u1u2, row.v12v32, 1e-9) << c.name().toStdString();
+            EXPECT_NEAR(a.u1i1, wrap360(row.i1FromV12 + phi), 1e-9) << c.name().toStdString();
+            EXPECT_NEAR(wrap360(a.u1u2 + a.u2i2), wrap360(row.i3FromV12 + phi), 1e-9)
+                << c.name().toStdString();
+            const WiringResult r = checkWiring(
+                reading(row.v12v32, row.i1FromV12 + phi, row.i3FromV12 + phi - row.v12v32),
+                common(c.commonTerminal()));
+            ASSERT_EQ(r.threeWire.size(), 1u) << c.name().toStdString() << " at " << phi;
+            EXPECT_EQ(r.threeWire.front().connection, c) << c.name().toStdString() << " at " << phi;
+            EXPECT_NEAR(r.threeWire.front().loadAngle, phi, 0.05);
+        }
+    }
+}
+
 TEST(WiringCheck, EveryConnectionFindsItselfAndOnlyItselfWithTheCommonLineGiven) {
     for (const ThreeWireConnection& c : threeWireConnections()) {
         for (const double phi : {-25.0, 0.0, 25.8, 55.0}) {
