@@ -128,7 +128,8 @@ TEST(WiringModel, EveryRowOfThePublishedTableIsFoundFromLeadingToLagging) {
 }
 
 TEST(WiringCheck, EveryConnectionFindsItselfAndOnlyItselfWithTheCommonLineGiven) {
-    for (const ThreeWireConnection& c : threeWireConnections()) {
+    ASSERT_EQ(threeWireHypotheses().size(), 96u);
+    for (const ThreeWireConnection& c : threeWireHypotheses()) {
         for (const double phi : {-25.0, 0.0, 25.8, 55.0}) {
             const WiringReading r = reading(c, phi);
             const WiringResult open = checkWiring(r, WiringSettings{});

@@ -222,7 +222,8 @@ QString deadVerdict(const WiringResult& r) {
     return text +
            QStringLiteral(": the meter registers element %1 only. Taking element %1 as wired "
                           "right and the load as balanced: %2. %3")
-               .arg(live, loadAngleText(d.loadAngle), energySentence(d.k));
+               .arg(live, loadAngleText(d.loadAngle).replace(0, 1, QLatin1Char('l')),
+                    energySentence(d.k));
 }
 
 QString nearMissVerdict(const WiringResult& r) {
