@@ -34,12 +34,6 @@ double residualKey(double residual) {
     return std::round(residual * 1e6);
 }
 
-QString elementLabel(const WiringSettings& s, int ch) {
-    if (s.system == WiringSystem::FourWire)
-        return QString::number(ch == 0 ? s.firstElement : s.secondElement());
-    return QString::number(ch + 1);
-}
-
 QString percent(double fraction) {
     return fmtval(float(fraction * 100), 0) + QLatin1Char('%');
 }
@@ -287,6 +281,16 @@ WiringReading WiringReading::fromTexts(const ReadingTexts& texts) {
     r.angles = {wrap360(value(Field::PhaseU1U2)), wrap360(value(Field::PhaseI1I2)),
                 wrap360(value(Field::PhaseU1I1)), wrap360(value(Field::PhaseU2I2))};
     return r;
+}
+
+int elementOf(const WiringSettings& s, int channel) {
+    if (s.system == WiringSystem::FourWire)
+        return channel == 0 ? s.firstElement : s.secondElement();
+    return channel + 1;
+}
+
+QString elementLabel(const WiringSettings& s, int channel) {
+    return QString::number(elementOf(s, channel));
 }
 
 int FourWireMatch::faults() const {

@@ -48,6 +48,11 @@ struct WiringSettings {
     int secondElement() const { return firstElement % 3 + 1; }
 };
 
+// The element a channel is on: 1 and 2 on a three-wire meter, the chosen pair on a four-wire one.
+int elementOf(const WiringSettings& settings, int channel);
+// The same as text, "3".
+QString elementLabel(const WiringSettings& settings, int channel);
+
 // The numbers of one reading, as the panel's texts show them.
 struct WiringReading {
     std::array<double, 2> volts{};

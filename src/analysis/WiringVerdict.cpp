@@ -16,12 +16,6 @@ QString degrees(double value) {
     return fmtval(float(value), 1) + kDegree;
 }
 
-QString elementLabel(const WiringSettings& s, int ch) {
-    if (s.system == WiringSystem::FourWire)
-        return QString::number(ch == 0 ? s.firstElement : s.secondElement());
-    return QString::number(ch + 1);
-}
-
 QString sentence(const QString& text) {
     return text + QLatin1Char('.');
 }
@@ -53,7 +47,7 @@ QString energySentence(const std::optional<double>& k) {
         .arg(share, fmtval(float(*k), 3));
 }
 
-// "−75", "12.5": a whole number of degrees without decimals.
+// "−75", "12.5": whole degrees without decimals, as a range is given.
 QString angleNumber(double value) {
     QString text = fmtval(float(value), 1);
     if (text.endsWith(QLatin1String(".0")))
@@ -183,9 +177,8 @@ QString candidate(const QString& phrase, double phi, const QString& figures) {
 }
 
 QString ambiguousVerdict(const WiringResult& r, const QStringList& candidates) {
-    QString list = candidates.mid(0, candidates.size() - 1).join(QStringLiteral(", "));
-    list += (candidates.size() > 2 ? QStringLiteral(", or ") : QStringLiteral(", or ")) +
-            candidates.last();
+    const QString list = candidates.mid(0, candidates.size() - 1).join(QStringLiteral(", ")) +
+                         QStringLiteral(", or ") + candidates.last();
     const QString decide =
         r.settings.system == WiringSystem::ThreeWire && r.settings.commonTerminal == 0
             ? QStringLiteral("Say which terminal carries line B to decide.")

@@ -164,9 +164,7 @@ QByteArray deadJson(const WiringResult& r) {
     const DeadElement& d = *r.dead;
     QByteArrayList noVoltage, noCurrent;
     for (int ch = 0; ch < 2; ++ch) {
-        const int element = r.settings.system == WiringSystem::FourWire
-                                ? (ch == 0 ? r.settings.firstElement : r.settings.secondElement())
-                                : ch + 1;
+        const int element = elementOf(r.settings, ch);
         if (d.noVoltage[size_t(ch)])
             noVoltage << json(element);
         else if (d.noCurrent[size_t(ch)])
