@@ -250,6 +250,14 @@ TEST(WiringVerdict, ADeadElementIsNamedFirstAndNeverCorrect) {
         << verdict.toStdString();
 
     r = fuse.reading();
+    r.amperes[0] = 0.0199;
+    const WiringResult open = checkWiring(r, lineB(2));
+    EXPECT_TRUE(wiringVerdict(open).startsWith(
+        "No current on element 1: the meter registers element 2 only. Taking element 2 as wired "
+        "right and the load as balanced: load angle 25.0\u00B0 lagging (PF 0.906)."))
+        << wiringVerdict(open).toStdString();
+    EXPECT_EQ(open.sequence, Sequence::Positive) << "both voltages are there";
+
     r.amperes = {0, 0.0199};
     const WiringResult none = checkWiring(r, lineB(2));
     EXPECT_EQ(wiringVerdict(none), "No current on elements 1 and 2: the meter registers nothing.");

@@ -416,8 +416,11 @@ WiringResult checkWiring(const WiringReading& reading, const WiringSettings& set
     const MeterAngles& a = reading.angles;
     result.dead = deadElement(reading, settings);
     if (result.dead) {
-        if (settings.system == WiringSystem::ThreeWire)
-            result.sequence = sequenceOf(a.u1u2, 300, settings.tolerance);
+        // U1U2 means something only with both voltages there.
+        if (settings.system != WiringSystem::VectorGroup && !result.dead->noVoltage[0] &&
+            !result.dead->noVoltage[1])
+            result.sequence = sequenceOf(
+                a.u1u2, settings.system == WiringSystem::ThreeWire ? 300 : 120, settings.tolerance);
         return result;
     }
     switch (settings.system) {
