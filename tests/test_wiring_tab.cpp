@@ -168,6 +168,13 @@ TEST_F(WiringTabTest, FindLineBTakesTheNextReadingToEarth) {
     pollAndAnswer(kReversedCt);
     EXPECT_FALSE(form.wiring().findingLineB());
     EXPECT_FALSE(verdict().startsWith("Waiting")) << "the next reading is checked again";
+
+    // A record on show takes no live reading.
+    pm::decodeReading(QByteArray::fromHex(kReversedCt), form.table().beginRecord(1));
+    form.wiring().openRecord(form.table(), 1);
+    find->click();
+    EXPECT_TRUE(caption(QStringLiteral("WiringLineBMessage")).startsWith("No reading"));
+    EXPECT_FALSE(form.wiring().findingLineB());
 }
 
 TEST_F(WiringTabTest, LoadRangesByName) {
