@@ -143,7 +143,8 @@ TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
         });
     };
     program.core.start();
-    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 20000))
+    // Each lost reply holds the line for a second.
+    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 45000))
         << sim.log().toStdString();
 
     const pm::DownloadState& d = program.core.form.download;

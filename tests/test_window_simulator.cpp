@@ -89,7 +89,7 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     read->click();
     EXPECT_TRUE(progress->isVisible());
     EXPECT_FALSE(read->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return state.Readdat.enabled(); }, 3000)) << "no count reply";
+    ASSERT_TRUE(waitUntil([&] { return state.download.counted; }, 3000)) << "no count reply";
     EXPECT_EQ(state.reccount, 3);
     const QAbstractItemModel* m = grid->model();
     // The last reply comes after the last request has gone out.
