@@ -120,7 +120,7 @@ TEST(EndToEnd, SurvivesGarbledAndShortRepliesAndShowsTheNextGoodReading) {
 }
 
 TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
-    const StoredRecords meter(30);
+    const StoredRecords meter(30, possibleVectors());
     ASSERT_EQ(meter.count, 30);
     SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.2", "--faults-on", "records",
                                                     "--seed", "4", "--verbose"});

@@ -94,7 +94,7 @@ TEST(FaultMatrixCli, RecordsLostOnEveryRequestAreNamedAndTheRestWritten) {
     QTemporaryDir out;
     const QString csv = out.filePath("records.csv");
     SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.2", "--short", "0.2",
-                                                    "--faults-on", "records", "--seed", "11",
+                                                    "--faults-on", "records", "--seed", "13",
                                                     "--verbose"});
     ASSERT_TRUE(sim.ok());
     const CliRun run = runCli({"records", "--port", sim.device(), "--output", csv}, 60000);

@@ -91,6 +91,9 @@ bool lineMoved(FormState& form, SerialPort& port) {
     const qint64 waiting = port.bytesWaiting();
     if (waiting == d.bytesSeen)
         return false;
+    // A reply cut short is still a sign of life: a noisy line is not a meter switched off.
+    if (waiting > d.bytesSeen)
+        form.waitcount = 0;
     d.bytesSeen = waiting;
     d.quietFrom = form.now();
     if (d.replies > 0)
@@ -133,8 +136,10 @@ void fileReply(FormState& form, RecordSink* table) {
             d.impossible.insert(k, d.reply);
             return;
         }
-        if (!d.damaged.contains(k))
-            d.damaged << k;
+        // Kept in order, for the sentence that names them.
+        if (const auto at = std::lower_bound(d.damaged.begin(), d.damaged.end(), k);
+            at == d.damaged.end() || *at != k)
+            d.damaged.insert(at, k);
     }
     if (table)
         recordin(k, d.reply, *table, d.pass > 0);
