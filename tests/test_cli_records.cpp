@@ -131,12 +131,12 @@ TEST(CliRecords, GarbledCountKeepsTheOldFile) {
 
 // A meter that answers every request late: fixed pacing downloads at the meter's own pace and
 // says what is faster; reply pacing learns to wait for it, from the link check on, even at
-// 490 ms a reply.
+// 800 ms a reply.
 TEST(CliRecords, MeterLateOnEveryReplyDownloadsUnderEitherPacing) {
     const StoredRecords meter(6);
     QTemporaryDir out;
     const QString csv = out.filePath("r.csv");
-    for (const auto& [pacing, delay] : {std::pair("fixed", "150"), std::pair("reply", "490")}) {
+    for (const auto& [pacing, delay] : {std::pair("fixed", "150"), std::pair("reply", "800")}) {
         SimProcess sim(meter.simOptions() + QStringList{"--delay", delay});
         ASSERT_TRUE(sim.ok());
         const CliRun run =
