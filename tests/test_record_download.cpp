@@ -5,6 +5,7 @@
 #include "protocol/Download.h"
 
 #include <QProgressBar>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -736,4 +737,30 @@ TEST(ReadingPossible, AcceptsEveryRealReadingAndTheWholeRanges) {
     b[7] = char(0x7F);
     EXPECT_TRUE(pm::readingPossible(b));
     EXPECT_FALSE(pm::readingPossible(b.left(21)));
+}
+
+// The reliability run's mix: two or three replies late by 30 to 900 ms, anywhere in the download.
+// Not one record may land under another's number, under either pacing.
+TEST_F(Download, MixedLateRepliesNeverMisfileARecord) {
+    QRandomGenerator random(23);
+    for (int run = 0; run < 60; ++run) {
+        const auto pacing = run % 2 ? pm::Pacing::Reply : pm::Pacing::Fixed;
+        state.download.pacing = pacing;
+        std::map<int, int> late;
+        const int count = 20 + random.bounded(30);
+        for (int n = 2 + random.bounded(2); n > 0; --n)
+            late[1 + random.bounded(count)] = 30 + random.bounded(871);
+        SCOPED_TRACE(testing::Message() << "run " << run << " count " << count);
+        alerts.shown.clear();
+        runMeter(count, [&late](int k, int attempt) {
+            const auto it = late.find(k);
+            return it != late.end() && attempt == 1 ? it->second : kReplyOnTheWire;
+        });
+        EXPECT_TRUE(alerts.shown.isEmpty());
+        ASSERT_EQ(rows(), 6 * count);
+        for (int k = 1; k <= count; ++k)
+            expectRecord(k);
+        if (HasFailure())
+            return;
+    }
 }
