@@ -46,9 +46,9 @@ void MeterLink::searchTick(const std::function<void()>& search) {
     const bool handOver = f.linked != kFalse;
     // The last port of the round has had its tick to answer, like every other.
     if (!handOver && tried_ >= portsPerRound_ && !(keepLooking_ && everLinked_)) {
-        // A meter may take up to a second to answer: the last port of the round keeps its link
-        // request for a second tick.
-        if (!std::exchange(lastPortWaited_, true))
+        // A meter may take up to a second to answer: the last port of the round, when open,
+        // keeps its link request for a second tick.
+        if (port_.isOpen() && !std::exchange(lastPortWaited_, true))
             return;
         const QString report = roundReport();
         stop();
