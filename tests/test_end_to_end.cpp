@@ -120,7 +120,7 @@ TEST(EndToEnd, SurvivesGarbledAndShortRepliesAndShowsTheNextGoodReading) {
 }
 
 TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
-    const StoredRecords meter(30);
+    const StoredRecords meter(30, possibleVectors());
     ASSERT_EQ(meter.count, 30);
     SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.2", "--faults-on", "records",
                                                     "--seed", "4", "--verbose"});
@@ -143,7 +143,8 @@ TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
         });
     };
     program.core.start();
-    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 20000))
+    // Each lost reply holds the line for a second.
+    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 45000))
         << sim.log().toStdString();
 
     const pm::DownloadState& d = program.core.form.download;

@@ -2,6 +2,8 @@
 
 #include "platform/PortMap.h"
 
+#include <utility>
+
 namespace pm::cli {
 
 MeterLink::MeterLink(int portsPerRound, RecordSink* table, QObject* parent)
@@ -44,6 +46,10 @@ void MeterLink::searchTick(const std::function<void()>& search) {
     const bool handOver = f.linked != kFalse;
     // The last port of the round has had its tick to answer, like every other.
     if (!handOver && tried_ >= portsPerRound_ && !(keepLooking_ && everLinked_)) {
+        // A meter may take up to a second to answer: the last port of the round, when open,
+        // keeps its link request for a second tick.
+        if (port_.isOpen() && !std::exchange(lastPortWaited_, true))
+            return;
         const QString report = roundReport();
         stop();
         if (onFailure)
@@ -53,6 +59,7 @@ void MeterLink::searchTick(const std::function<void()>& search) {
     search();
     if (handOver) {
         tried_ = 0;
+        lastPortWaited_ = false;
         outcomes_.clear();
         if (!stopped_ && onLinked)
             onLinked();

@@ -51,7 +51,8 @@ private:
     std::vector<std::unique_ptr<TimerDriver>> drivers_;
     int portsPerRound_;
     int tried_ = 0;
-    QStringList outcomes_; // per port tried: what came of it
+    bool lastPortWaited_ = false; // the last port of the round has had its second tick
+    QStringList outcomes_;        // per port tried: what came of it
     bool wasLinked_ = false;
     bool everLinked_ = false;
     bool keepLooking_ = false;

@@ -351,20 +351,24 @@ void Form1::helpClicked() {
 
 void Form1::downloadEnded() {
     const DownloadState& download = core_.form.download;
-    if (download.missing.isEmpty())
+    const QStringList problems = downloadProblems(download);
+    const QString advice = meterAnswersLate(download)
+                               ? lateMeterAdvice(QStringLiteral("phasemeter --pacing reply"))
+                               : QString();
+    if (problems.isEmpty()) {
+        // Every record came, late: only the advice, where the download's end is shown.
+        if (!advice.isEmpty())
+            statusBar1_->showNote(advice);
         return;
+    }
     refresh(); // "Read" and "Save" are back while the message is read
-    const QString sentence = missingRecordsSentence(download.missing);
-    statusBar1_->showNote(sentence);
-    const QString advice =
-        meterAnswersLate(download)
-            ? QStringLiteral("\r\n") + lateMeterAdvice(QStringLiteral("phasemeter --pacing reply"))
-            : QString();
+    statusBar1_->showNote(problems.join(QLatin1Char(' ')));
     alerts_->warn(
         QStringLiteral("Reading Error!"),
         QStringLiteral("Read Error.\r\n") +
             (download.linkLost ? QStringLiteral("The meter stopped answering.\r\n") : QString()) +
-            sentence + advice);
+            problems.join(QStringLiteral("\r\n")) +
+            (advice.isEmpty() ? QString() : QStringLiteral("\r\n") + advice));
 }
 
 void Form1::refresh() {
