@@ -19,9 +19,13 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -227,6 +231,144 @@ TEST(Metrics, ServedOverLoopbackAtMetricsOnlyAndPassingPromtool) {
     ASSERT_TRUE(check.waitForFinished(20000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
                                    << check.readAllStandardError().toStdString();
+}
+
+// A client that says exactly what it is told to, and collects the answer until the server closes.
+struct RawClient {
+    QTcpSocket socket;
+    QByteArray answer;
+    explicit RawClient(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { answer += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    bool closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    QByteArray ask(const QByteArray& request) {
+        socket.write(request);
+        waitUntil([this] { return closed(); }, 10000);
+        return answer + socket.readAll();
+    }
+};
+
+TEST(Metrics, ABodyPastSixtyFourKibIsRefusedUnreadAndOthersAreReadPast) {
+    pm::MetricsServer server;
+    QString error;
+    const quint16 port = server.listen({}, &error);
+    ASSERT_NE(port, 0) << error.toStdString();
+    {
+        RawClient big(port);
+        const QByteArray answer =
+            big.ask("POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 1048576\r\n\r\n" +
+                    QByteArray(1 << 20, 'x'));
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 413 ")) << answer.left(80).toStdString();
+    }
+    const std::pair<QByteArray, QByteArray> asked[] = {
+        {"GET /metrics HTTP/1.1\r\nContent-Length: 65536\r\n\r\n" + QByteArray(65536, 'x'),
+         "HTTP/1.1 200 "},
+        {"POST /metrics HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", "HTTP/1.1 405 "},
+        {"POST /metrics HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", "HTTP/1.1 411 "},
+        {"GET /metrics HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "HTTP/1.1 400 "},
+        {"GET /metrics?x=1 HTTP/1.0\r\n\r\n", "HTTP/1.1 200 "},
+        {"HEAD /metrics HTTP/1.1\r\n\r\n", "HTTP/1.1 200 "},
+        {"GET /other HTTP/1.1\r\n\r\n", "HTTP/1.1 404 "},
+        {"nonsense\r\n\r\n", "HTTP/1.1 400 "},
+        {"GET /metrics HTTP/1.1\r\nX: " + QByteArray(20000, 'y') + "\r\n\r\n", "HTTP/1.1 431 "},
+    };
+    for (const auto& [request, status] : asked) {
+        RawClient client(port);
+        const QByteArray answer = client.ask(request);
+        EXPECT_TRUE(answer.startsWith(status))
+            << request.left(40).toStdString() << " -> " << answer.left(80).toStdString();
+        if (request.startsWith("HEAD")) {
+            EXPECT_TRUE(answer.endsWith("\r\n\r\n")) << "no body";
+        }
+    }
+    EXPECT_TRUE(waitUntil([&] { return server.connections() == 0; }, 10000));
+}
+
+TEST(Metrics, AHundredIdleClientsGetSixtyFourPlacesForTenSecondsAndThePageIsServedAgain) {
+    pm::MetricsServer server;
+    auto now = std::make_shared<qint64>(0);
+    server.setClock([now] { return *now; });
+    QString error;
+    const quint16 port = server.listen({}, &error);
+    ASSERT_NE(port, 0) << error.toStdString();
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int k = 0; k < 100; ++k)
+        idle.push_back(std::make_unique<RawClient>(port));
+    auto refused = [&] {
+        return std::count_if(idle.begin(), idle.end(), [](const auto& c) { return c->closed(); });
+    };
+    ASSERT_TRUE(waitUntil([&] { return server.connections() == 64 && refused() == 36; }, 15000))
+        << server.connections() << " open, " << refused() << " refused";
+    *now += pm::MetricsServer::kLongestConnectionMsecs - 1;
+    server.closeExpired();
+    EXPECT_EQ(server.connections(), 64u);
+    *now += 1;
+    server.closeExpired();
+    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_TRUE(waitUntil([&] { return refused() == 100; }, 10000));
+    QNetworkAccessManager net;
+    EXPECT_EQ(scrape(net, QStringLiteral("http://127.0.0.1:%1/metrics").arg(port)).status, 200);
+}
+
+// User and system CPU time of a process, in seconds.
+double cpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // After the command name in parentheses: state is field 3, utime 14, stime 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+TEST(Metrics, OutOfDescriptorsTheToolWaitsRatherThanSpinsAndServesAgainWhenClientsLeave) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QProcess cli;
+    // A few descriptors more than the tool needs for itself; the limit is the child's alone.
+    cli.setChildProcessModifier([] {
+        const rlimit few{16, 16};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+    });
+    cli.start(cliProgram(), {"live", "--port", sim.device(), "--format", "csv", "--metrics", "0"});
+    QString err;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            err += QString::fromLocal8Bit(cli.readAllStandardError());
+            return err.contains("/metrics.");
+        },
+        10000))
+        << err.toStdString();
+    const QString url = QRegularExpression("(http://\\S+/metrics)").match(err).captured(1);
+    const quint16 port = quint16(url.section(':', 2).section('/', 0, 0).toUInt());
+    // Linked first: the meter's port takes a descriptor too.
+    ASSERT_TRUE(waitUntil([&] { return cli.readAllStandardOutput().contains("\n20"); }, 10000));
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int k = 0; k < 40; ++k)
+        clients.push_back(std::make_unique<RawClient>(port));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return std::all_of(clients.begin(), clients.end(), [](const auto& c) {
+                return c->socket.state() == QAbstractSocket::ConnectedState;
+            });
+        },
+        10000));
+    // Connections wait in the system's queue that the tool cannot take: it must not try again
+    // and again meanwhile.
+    const double before = cpuSeconds(cli.processId());
+    waitUntil([] { return false; }, 3000);
+    const double used = cpuSeconds(cli.processId()) - before;
+    EXPECT_LT(used, 0.5) << "seconds of CPU in 3 s";
+    ASSERT_EQ(cli.state(), QProcess::Running)
+        << err.toStdString() << cli.readAllStandardError().toStdString() << " exit "
+        << cli.exitCode() << " status " << int(cli.exitStatus());
+    clients.clear();
+    QNetworkAccessManager net;
+    EXPECT_TRUE(waitUntil([&] { return scrape(net, url).status == 200; }, 15000));
+    cli.terminate();
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
 }
 
 // The tool logging to a CSV file and publishing to the broker, on a simulated meter.
