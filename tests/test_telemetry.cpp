@@ -606,6 +606,45 @@ TEST(MqttTool, TheLastWillSaysOfflineWhenTheToolIsKilled) {
     EXPECT_EQ(watch.messages.back().topic, "plant/bay7/status");
 }
 
+TEST(MqttTool, ASecondPublisherOfOneIdIsRefusedAndOneThatNoLongerAnswersIsNot) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watch(broker.port(), "plant/bay8/status", "watch-ids");
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.subscribed(); }, 10000));
+    auto statuses = [&] {
+        QByteArrayList all;
+        for (const auto& m : watch.messages)
+            all << m.payload;
+        return all;
+    };
+    LiveTool first;
+    ASSERT_TRUE(first.sim.ok());
+    first.start({"--mqtt", broker.url("plant"), "--mqtt-id", "bay8"});
+    ASSERT_TRUE(watch.waitUntil([&] { return statuses().contains("online"); }, 15000))
+        << first.err().toStdString();
+
+    SimProcess other;
+    ASSERT_TRUE(other.ok());
+    const QStringList second{"live", "--port", other.device(),      "--count",
+                             "3",    "--mqtt", broker.url("plant"), "--mqtt-id",
+                             "bay8"};
+    const CliRun refused = runCli(second);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains("Another program publishes as bay8; choose --mqtt-id."))
+        << refused.err.toStdString();
+    EXPECT_EQ(first.cli.state(), QProcess::Running);
+    watch.waitUntil([] { return false; }, 500);
+    EXPECT_FALSE(statuses().contains("offline")) << "the refused one left without its will";
+    EXPECT_EQ(statuses().back(), "online");
+
+    // Frozen, the first still holds its connection and its status says "online", but it no
+    // longer answers: the ID is free.
+    ::kill(pid_t(first.cli.processId()), SIGSTOP);
+    const CliRun taken = runCli(second, 30000);
+    EXPECT_EQ(taken.exitCode, 0) << taken.err.toStdString();
+    ::kill(pid_t(first.cli.processId()), SIGKILL);
+}
+
 TEST(MqttTool, BadUrlsAndUnreadablePasswordFilesAreUsageErrors) {
     SimProcess sim;
     ASSERT_TRUE(sim.ok());

@@ -46,6 +46,12 @@ void Telemetry::startMqtt() {
         if (onProblem)
             onProblem(m);
     };
+    mqtt_->onIdTaken = [this](const QString& m) {
+        if (onIdTaken)
+            onIdTaken(m);
+        else if (onProblem)
+            onProblem(m);
+    };
     mqtt_->setGiveUpAtStart(brokerNeededAtStart_);
     mqtt_->start();
 }

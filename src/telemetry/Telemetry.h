@@ -45,6 +45,8 @@ public:
 
     std::function<void(const QString&)> onNews;    // connected, back, serving metrics
     std::function<void(const QString&)> onProblem; // the broker refused, is gone or unreachable
+    // Another program publishes as this ID: nothing goes to the broker. Without it, onProblem.
+    std::function<void(const QString&)> onIdTaken;
 
 private:
     TelemetrySettings settings_;

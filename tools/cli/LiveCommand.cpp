@@ -111,6 +111,11 @@ int runLive(const QStringList& arguments) {
         if (!telemetry.mqtt()->everConnected())
             QCoreApplication::exit(kExitFailure);
     };
+    // Two meters in one topic would be worse than none: the user chooses another ID.
+    telemetry.onIdTaken = [](const QString& message) {
+        printError(message);
+        QCoreApplication::exit(kExitUsage);
+    };
     if (o.device.isEmpty())
         telemetry.holdMqttForPort();
     {
