@@ -11,6 +11,8 @@
 #include "telemetry/StateJson.h"
 #include "telemetry/TelemetryOptions.h"
 
+#include <QFileInfo>
+#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -643,6 +645,23 @@ TEST(MqttTool, ASecondPublisherOfOneIdIsRefusedAndOneThatNoLongerAnswersIsNot) {
     const CliRun taken = runCli(second, 30000);
     EXPECT_EQ(taken.exitCode, 0) << taken.err.toStdString();
     ::kill(pid_t(first.cli.processId()), SIGKILL);
+}
+
+TEST(MqttTool, TheDefaultIdOfAMeterLookedForNamesThePortItWasFoundOn) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber watch(broker.port(), "plant/+/state", "watch-default-id");
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.subscribed(); }, 10000));
+    SimProcess sim;
+    ASSERT_TRUE(sim.ok());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PHASEMETER_PORTS", "/nonexistent/a:" + sim.device());
+    const CliRun run = runCli({"live", "--count", "2", "--mqtt", broker.url("plant")}, 30000, env);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_TRUE(watch.waitUntil([&] { return watch.messages.size() >= 2; }, 10000));
+    const QString id = pm::defaultMqttId(QHostInfo::localHostName(), sim.device());
+    EXPECT_TRUE(id.endsWith("-" + QFileInfo(sim.device()).fileName())) << id.toStdString();
+    EXPECT_EQ(watch.messages[0].topic, "plant/" + id + "/state");
 }
 
 TEST(MqttTool, BadUrlsAndUnreadablePasswordFilesAreUsageErrors) {
