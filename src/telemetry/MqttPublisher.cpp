@@ -300,7 +300,7 @@ void MqttPublisher::takeMessages() {
                 idCheckDone();
             }
         } else if (idCheck_ == IdCheck::Done && connected_ && !done_ &&
-                   (m.topic == probe || (m.topic == status && m.payload != status_.toUtf8()))) {
+                   (m.topic == probe || (m.topic == status && m.payload == kOffline))) {
             // "I am here", to a program checking this ID; and the status again over the last
             // will of a program gone that had published as it.
             publishRetained(settings_.statusTopic(), status_.toUtf8());
