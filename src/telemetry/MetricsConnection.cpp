@@ -25,6 +25,8 @@ MetricsConnection::MetricsConnection(QTcpSocket* socket, std::function<QByteArra
                                      qint64 openedAt, QObject* parent)
     : QObject(parent), socket_(socket), page_(std::move(page)), openedAt_(openedAt) {
     socket_->setParent(this);
+    // What the client sends stays in the system's buffers until it is read here.
+    socket_->setReadBufferSize(kMaxHead + 4);
     connect(socket_, &QTcpSocket::readyRead, this, [this] { readRequest(); });
     connect(socket_, &QTcpSocket::bytesWritten, this, [this] { halfCloseWhenSent(); });
     connect(socket_, &QTcpSocket::disconnected, this, [this] { closed(); });
