@@ -56,6 +56,10 @@ void MeterLink::searchTick(const std::function<void()>& search) {
             onFailure(report);
         return;
     }
+    // A named device is the only port: it is tried again at every tick, not once per walk of
+    // every port number, so a meter back on it answers within a tick or two.
+    if (!handOver && portsPerRound_ == 1)
+        f.portno = 1;
     search();
     if (handOver) {
         tried_ = 0;

@@ -33,6 +33,8 @@ public:
     MeterCore& core() { return core_; }
     // "COM3 /dev/ttyUSB0": the port the meter answered on.
     QString linkedPort() const;
+    // "/dev/ttyUSB0": the device of that port.
+    QString linkedDevice() const { return port_.deviceName(port_.commPort()); }
     // "Lost the link to the meter on ...": what to say when the meter has stopped answering.
     QString lostMessage() const;
 
