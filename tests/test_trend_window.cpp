@@ -3,7 +3,7 @@
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
-#include "app/window/QuantityColors.h"
+#include "app/style/QuantityColors.h"
 #include "fakes/AnswerDialog.h"
 #include "fakes/FakeSerialPort.h"
 #include "fakes/SimProcess.h"

@@ -8,12 +8,15 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSettings>
 #include <cstdio>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     pm::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("phasemeter"));
+    // The settings go to ~/.config/phasemeter/phasemeter.conf.
+    QApplication::setOrganizationName(QStringLiteral("phasemeter"));
     // Task bars that go by the desktop entry (Wayland) find its name and icon through this.
     QApplication::setDesktopFileName(QStringLiteral("phasemeter"));
     QApplication::setWindowIcon(pm::appIcon());
@@ -55,6 +58,11 @@ int main(int argc, char** argv) {
     pm::Form1 form(port);
     form.core().form.download.pacing = *recordPacing;
     form.startTimers();
+    // The window as it was left: its place, its tab, the wiring check's and the trend's choices.
+    QSettings settings;
+    form.restoreSettings(settings);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
+                     [&form, &settings] { form.saveSettings(settings); });
     // The broker and the metrics page say how they fare in the status bar and on standard error;
     // the window never waits for them.
     if (telemetrySettings->any()) {

@@ -4,7 +4,7 @@
 #include "app/trend/TrendReadout.h"
 #include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
-#include "app/window/QuantityColors.h"
+#include "app/style/QuantityColors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
