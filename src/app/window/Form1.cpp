@@ -289,6 +289,7 @@ void Form1::buildTopRow() {
     auto* picture1 = new QLabel(this);
     picture1->setObjectName(QStringLiteral("Picture1"));
     picture1->setPixmap(meterPicture());
+    picture1->setScaledContents(true); // shrinks with the top row on a small screen
     picture1->setGeometry(twipRect(10200, 360, 1170, 1050));
 
     label1_ = statusLabel(this, QStringLiteral("Label1"), twipRect(11520, 480, 1575, 375));
