@@ -146,8 +146,7 @@ TEST_F(Shell, StatusBarSaysTheLinkAndTheLastReadingNotTheTitle) {
     EXPECT_EQ(label("LinkText")->text(), "Meter connected on COM1");
     EXPECT_EQ(label("LinkMark")->palette().color(QPalette::WindowText), QColor(0, 160, 0));
     pollAndAnswer();
-    EXPECT_EQ(label("LastReading")->text(),
-              "Last reading " + pm::clockTexts(now).time);
+    EXPECT_EQ(label("LastReading")->text(), "Last reading " + pm::clockTexts(now).time);
     for (QLabel* l : bar->findChildren<QLabel*>())
         EXPECT_NE(l->text(), "DOUBLE PHASE DIGITAL PHASE METER") << l->objectName().toStdString();
 

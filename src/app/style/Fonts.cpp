@@ -26,6 +26,8 @@ QFont songFont(qreal points, bool bold) {
     QFont font(kSongFace);
     font.setPointSizeF(points);
     font.setBold(bold);
+    // The stand-in is wider than the Song face; its condensed cut fits the designed boxes.
+    font.setStretch(QFont::Condensed);
     return font;
 }
 

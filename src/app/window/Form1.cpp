@@ -207,6 +207,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void Form1::closeEvent(QCloseEvent* event) {
+    // The guide goes with the window: left open, it would keep the program running.
+    if (guide_)
+        guide_->close();
+    QWidget::closeEvent(event);
+}
+
 void Form1::layoutCanvas() {
     const QSize size = canvas_->size();
     const QSize designed(px(kDesignedWidth), px(kDesignedHeight));

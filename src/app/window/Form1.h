@@ -84,6 +84,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The window may be resized: everything built so far moves onto a canvas laid out again at

@@ -27,13 +27,15 @@ QLabel* makePanel(QWidget* parent, const QString& name) {
     return label;
 }
 
-QLabel* makeText(QWidget* parent, const QString& name) {
+QLabel* makeText(QWidget* parent, const QString& name, bool yields) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setFont(songFont(9.75, true));
     // Long texts give way rather than push the clock off the bar; the tip has them whole.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    label->setMinimumWidth(40);
+    if (yields) {
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        label->setMinimumWidth(40);
+    }
     return label;
 }
 
@@ -88,25 +90,27 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     layout->setContentsMargins(2, 0, 2, 0);
     layout->setSpacing(4);
     linkMark_ = makeMark(middle, QStringLiteral("LinkMark"));
-    link_ = makeText(middle, QStringLiteral("LinkText"));
+    link_ = makeText(middle, QStringLiteral("LinkText"), false);
     panels_[1] = link_;
     recordingMark_ = makeMark(middle, QStringLiteral("RecordingMark"));
     paintMark(recordingMark_, kRecordingRed);
-    recording_ = makeText(middle, QStringLiteral("RecordingText"));
-    note_ = makeText(middle, QStringLiteral("DownloadNote"));
+    recording_ = makeText(middle, QStringLiteral("RecordingText"), true);
+    note_ = makeText(middle, QStringLiteral("DownloadNote"), true);
     progress_ = new QProgressBar(middle);
     progress_->setObjectName(QStringLiteral("DownloadProgress"));
     progress_->setFixedWidth(160);
     progress_->setTextVisible(true);
-    lastReading_ = makeText(middle, QStringLiteral("LastReading"));
+    lastReading_ = makeText(middle, QStringLiteral("LastReading"), false);
     lastReading_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(linkMark_);
-    layout->addWidget(link_, 3);
+    layout->addWidget(link_);
+    layout->addSpacing(8);
     layout->addWidget(recordingMark_);
-    layout->addWidget(recording_, 4);
-    layout->addWidget(note_, 4);
+    layout->addWidget(recording_, 1);
+    layout->addWidget(note_, 1);
+    layout->addStretch();
     layout->addWidget(progress_);
-    layout->addWidget(lastReading_, 3);
+    layout->addWidget(lastReading_);
     recordingMark_->hide();
     recording_->hide();
     note_->hide();
