@@ -100,6 +100,9 @@ void RealtimePanel::resizeEvent(QResizeEvent* event) {
         QFont font = it.key()->font();
         font.setPointSizeF(it.value().points * scale_);
         it.key()->setFont(font);
+        // Type does not scale in exact proportion: a heading takes the width its text needs.
+        if (it.value().heading)
+            it.key()->adjustSize();
     }
 }
 
@@ -118,7 +121,7 @@ void RealtimePanel::addHeading(int index, const QString& caption, int left, int 
     label->setFont(songFont(points, true));
     label->move(px(left), px(top));
     label->adjustSize();
-    designed_.insert(label, {label->geometry(), points});
+    designed_.insert(label, {label->geometry(), points, true});
 }
 
 void RealtimePanel::addValue(Field f, const QString& name, int left, int top, int width,

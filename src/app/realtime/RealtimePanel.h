@@ -35,6 +35,7 @@ private:
     struct Designed {
         QRect geometry;
         qreal points = 0;
+        bool heading = false; // sized to its text
     };
 
     void addHeading(int index, const QString& caption, int left, int top, qreal points);
