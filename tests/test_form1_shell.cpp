@@ -7,6 +7,7 @@
 #include "app/window/StatusBar.h"
 #include "app/window/WindowPlacement.h"
 #include "app/wiring/WiringTab.h"
+#include "telemetry/Telemetry.h"
 #include "trend/TrendSpan.h"
 
 #include <QAction>
@@ -128,9 +129,11 @@ TEST(RecordingIndicator, CountsFromItsOwnStartAndNotesANewFile) {
 }
 
 TEST_F(Shell, PublishingKeepsPollingOnRecall) {
+    pm::Telemetry telemetry{pm::TelemetrySettings{}}; // never started: no broker is needed
+    form.setTelemetry(telemetry);
     link();
-    state.liveWanted = true; // as a publisher sets it
     clickTab(1);
+    state.Timer1.tick();
     state.comunication.tick();
     EXPECT_EQ(port.lastWrite(), kLivePoll);
 }

@@ -103,7 +103,7 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     makeResizable();
 
     core_.changed = [this] { refresh(); };
-    // Every live reading, whichever live tab asked for it, goes into the trend.
+    // Every live reading, whichever tab is shown, goes into the trend.
     core_.replied = [this](ReplyKind kind) {
         if (kind == ReplyKind::Live)
             liveReadingArrived();
