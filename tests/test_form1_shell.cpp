@@ -202,6 +202,11 @@ TEST_F(Shell, KeysSwitchTabsAndOpenTheGuide) {
         << text.left(200).toStdString();
     form.guide()->showChapter(2);
     EXPECT_TRUE(form.guide()->browser()->toPlainText().contains("Record..."));
+    // A link between chapters opens the other chapter, as text, not as markdown source.
+    form.guide()->showChapter(0);
+    form.guide()->browser()->setSource(QUrl("phasor.md")); // as a click on the link does
+    const QString phasor = form.guide()->browser()->toPlainText();
+    EXPECT_TRUE(phasor.startsWith("The phasor diagram")) << phasor.left(80).toStdString();
     form.guide()->close();
 
     form.activateWindow();

@@ -81,6 +81,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
 
     panels_[0] = makePanel(this, QStringLiteral("StatusBar1.Panel1"));
     panels_[0]->setFixedWidth(px(kClockPanelTwips));
+    panels_[0]->setToolTip(QStringLiteral("Today's date"));
 
     // Panel 2 takes the rest of the bar.
     auto* middle = new QFrame(this);
@@ -120,6 +121,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
 
     panels_[2] = makePanel(this, QStringLiteral("StatusBar1.Panel3"));
     panels_[2]->setFixedWidth(px(kClockPanelTwips));
+    panels_[2]->setToolTip(QStringLiteral("The time now"));
 
     addWidget(panels_[0]);
     addWidget(middle, 1);
