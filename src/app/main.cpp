@@ -15,8 +15,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     pm::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("phasemeter"));
-    // The settings go to ~/.config/phasemeter/phasemeter.conf.
-    QApplication::setOrganizationName(QStringLiteral("phasemeter"));
     // Task bars that go by the desktop entry (Wayland) find its name and icon through this.
     QApplication::setDesktopFileName(QStringLiteral("phasemeter"));
     QApplication::setWindowIcon(pm::appIcon());
@@ -59,7 +57,9 @@ int main(int argc, char** argv) {
     form.core().form.download.pacing = *recordPacing;
     form.startTimers();
     // The window as it was left: its place, its tab, the wiring check's and the trend's choices.
-    QSettings settings;
+    // In ~/.config/phasemeter/phasemeter.conf; named here so that no other path of the program's
+    // moves with it.
+    QSettings settings(QStringLiteral("phasemeter"), QStringLiteral("phasemeter"));
     form.restoreSettings(settings);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
                      [&form, &settings] { form.saveSettings(settings); });
