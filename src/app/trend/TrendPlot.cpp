@@ -1,7 +1,7 @@
 #include "app/trend/TrendPlot.h"
 
-#include "app/trend/TrendLines.h"
 #include "app/style/QuantityColors.h"
+#include "app/trend/TrendLines.h"
 
 #include <QCategoryAxis>
 #include <QContextMenuEvent>
