@@ -313,7 +313,8 @@ TEST(WindowPlacement, AWindowOnAScreenThatIsGoneComesBackOnOne) {
     // Larger than the screen now there: as large as it.
     EXPECT_EQ(pm::placeOnScreen(QRect(1500, 100, 1800, 1000), {primary}), primary);
     // Its title bar just off the top edge: cannot be grabbed, so brought back.
-    EXPECT_EQ(pm::placeOnScreen(QRect(10, -15, 400, 300), {primary}).top(), 234);
+    EXPECT_EQ(pm::placeOnScreen(QRect(10, 10, 400, 300), {primary}).top(), 234);
+    EXPECT_EQ(pm::placeOnScreen(QRect(10, 20, 400, 300), {primary}).top(), 20);
     // Only a sliver of the title bar on the screen: brought back too.
     EXPECT_EQ(pm::placeOnScreen(QRect(-360, 10, 400, 300), {primary}).left(), 312);
 }
