@@ -1,9 +1,9 @@
 #include "Files.h"
 #include "WindowFixture.h"
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
-#include "app/window/QuantityColors.h"
 #include "fakes/AnswerDialog.h"
 #include "fakes/FakeSerialPort.h"
 #include "fakes/SimProcess.h"
@@ -178,16 +178,20 @@ TEST_F(TrendWindow, HoveringReadsOutTheNearestReadingAndAGapIsShadedAndNamed) {
     EXPECT_EQ(plot()->readoutLines().value(0), "2026-07-12 08:00:11");
 }
 
-TEST_F(TrendWindow, GrowingTheWindowGrowsThePagesButNotThePanel) {
-    const QSize panel = child(QStringLiteral("Frame1"))->size();
+TEST_F(TrendWindow, GrowingTheWindowGrowsEveryPageAndScalesThePanel) {
+    showAtDesignedSize();
     const QSize page = this->page()->size();
-    form.resize(1107, 769);
+    ASSERT_EQ(child(QStringLiteral("Frame1"))->size(), page);
+    form.resize(form.size() + QSize(200, 100));
     QCoreApplication::processEvents();
-    EXPECT_EQ(child(QStringLiteral("Frame1"))->size(), panel);
     EXPECT_EQ(this->page()->size(), page + QSize(200, 100));
     EXPECT_EQ(child(QStringLiteral("Phasor"))->size(), page + QSize(200, 100));
     EXPECT_EQ(grid()->size(), page + QSize(200, 100)) << "the record table shows more rows";
-    EXPECT_EQ(child(QStringLiteral("StatusBar1"))->geometry().bottom(), 768);
+    // The panel keeps its layout, larger: its type grows with the room.
+    EXPECT_EQ(child(QStringLiteral("Frame1"))->size(), page + QSize(200, 100));
+    EXPECT_GT(child<QLabel>(QStringLiteral("u(0)"))->font().pointSizeF(), 16);
+    EXPECT_EQ(child(QStringLiteral("StatusBar1"))->geometry().bottom(),
+              form.height() - form.menuBar()->height() - 1);
 }
 
 TEST_F(TrendWindow, RecordingFromTheStartAppendsEveryReplyUntilRecordIsPressed) {

@@ -77,10 +77,12 @@ struct FormState {
     int portno = 1;       // next port to try, 1 to 16
     int linked = kFalse;  // the instrument answered the handshake
     int realview = kTrue; // -1 real-time view shown, 0 recall view
-    int lastcmd = 0;      // code of the last command actually written; gives each reply its meaning
-    int waitcount = 0;    // COMtimout ticks since the last receive event
-    int reccount = 0;     // records reported by the last count reply
-    int recindex = 0;     // next record to request; 0 outside a download
+    // A recording or a publisher takes every live reading: polling asks for them on any view.
+    bool liveWanted = false;
+    int lastcmd = 0;   // code of the last command actually written; gives each reply its meaning
+    int waitcount = 0; // COMtimout ticks since the last receive event
+    int reccount = 0;  // records reported by the last count reply
+    int recindex = 0;  // next record to request; 0 outside a download
     bool awaitingCount = false; // "Read" asked for the count and no count reply has come yet
     QByteArray inbuf;           // bytes of the last receive event
     DownloadState download;

@@ -1,6 +1,6 @@
 #include "app/trend/TrendLines.h"
 
-#include "app/window/QuantityColors.h"
+#include "app/style/QuantityColors.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "app/trend/TrendPage.h"
 
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendReadout.h"
 #include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
-#include "app/window/QuantityColors.h"
 
 #include <QCheckBox>
 #include <QComboBox>

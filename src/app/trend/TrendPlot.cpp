@@ -1,7 +1,7 @@
 #include "app/trend/TrendPlot.h"
 
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendLines.h"
-#include "app/window/QuantityColors.h"
 
 #include <QCategoryAxis>
 #include <QContextMenuEvent>

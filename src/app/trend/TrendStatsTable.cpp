@@ -1,7 +1,7 @@
 #include "app/trend/TrendStatsTable.h"
 
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendReadout.h"
-#include "app/window/QuantityColors.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -182,6 +182,26 @@ void WiringPage::settingsChanged() {
     tab_.setSettings(s);
 }
 
+void WiringPage::showTabSettings() {
+    const WiringSettings s = tab_.settings();
+    const QStringList fields = {tab_.site, tab_.meterNumber, tab_.note};
+    int system = 0;
+    for (int i = 0; i < int(std::size(kSystems)); ++i)
+        if (kSystems[i].system == s.system &&
+            (s.system != WiringSystem::FourWire || kSystems[i].firstElement == s.firstElement))
+            system = i;
+    system_->setCurrentIndex(system);
+    common_->setCurrentIndex(s.commonTerminal);
+    loadMin_->setMaximum(179);
+    loadMax_->setMinimum(-179);
+    loadMin_->setValue(int(s.loadRange.min));
+    loadMax_->setValue(int(s.loadRange.max));
+    settingsChanged();
+    const char* const names[] = {"WiringSite", "WiringMeter", "WiringNote"};
+    for (int i = 0; i < 3; ++i)
+        findChild<QLineEdit*>(QLatin1String(names[i]))->setText(fields[i]);
+}
+
 void WiringPage::refresh() {
     {
         // Found by a reading to earth, or set here: the list shows what the check uses.

@@ -22,6 +22,8 @@ public:
 
     // Brings the page up to date with the tab.
     void refresh();
+    // Puts the tab's settings and report fields into the controls, as when they were restored.
+    void showTabSettings();
 
 private:
     QWidget* buildControls();
