@@ -92,14 +92,19 @@ void TrendPlot::draw(const TrendPicture& picture) {
     for (TrendSide side : {TrendSide::Left, TrendSide::Right}) {
         const TrendAxis& a = picture.axes[size_t(side)];
         QValueAxis* axis = axes_[size_t(side)];
-        scales[size_t(side)] = a.scale;
         axis->setVisible(a.unit.has_value());
         if (!a.unit)
             continue;
         axis->setTitleText(trendAxisTitle(*a.unit));
-        axis->setRange(a.scale.min, a.scale.max);
-        axis->setTickAnchor(a.scale.anchor);
-        axis->setTickInterval(a.scale.step);
+        const ValueScale scale = a.scale.drawable() ? a.scale : ValueScale{};
+        scales[size_t(side)] = scale;
+        // The axis works its ticks out again as soon as its range or its step changes: the step
+        // first spans both the old range and the new, so that no state in between has more than
+        // a couple of ticks (3.4e38 volts on a step of 50 would never end).
+        axis->setTickInterval(std::max(axis->max() - axis->min(), scale.max - scale.min));
+        axis->setRange(scale.min, scale.max);
+        axis->setTickAnchor(scale.anchor);
+        axis->setTickInterval(scale.step);
         // One set of grid lines: the right axis's ticks sit on the left one's.
         axis->setGridLineVisible(side == TrendSide::Left || !leftShown);
     }

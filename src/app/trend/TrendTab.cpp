@@ -49,6 +49,8 @@ std::optional<std::pair<double, double>> valuesOn(const std::vector<TrendCurve>&
         if (c.side == side)
             for (const TrendSegment& s : c.segments)
                 for (const QPointF& p : s) {
+                    if (!std::isfinite(p.y()))
+                        continue;
                     lo = std::min(lo, p.y());
                     hi = std::max(hi, p.y());
                 }
@@ -228,6 +230,9 @@ void TrendTab::zoomValues(double factor, double share) {
             z.min = std::max(z.min, *limits.low);
         if (limits.high)
             z.max = std::min(z.max, *limits.high);
+        // Zoomed out past what a double holds, or in past what it tells apart: no further.
+        if (!z.drawable())
+            return;
     }
     for (std::size_t side = 0; side < axes_.size(); ++side)
         if (axes_[side].unit) {
@@ -415,14 +420,18 @@ void TrendTab::fitAxes(TrendPicture& p) {
         const auto values = valuesOn(p.curves, TrendSide(side));
         const bool left = side == 0;
         const bool sameGrid = left || !axes_[0].unit || a.scale.intervals() == intervals;
-        const bool keep =
-            a.zoomed ||
-            (a.fitted && sameGrid && (!values || a.scale.contains(values->first, values->second)));
-        if (!keep) {
-            const double lo = values ? values->first : 0;
-            const double hi = values ? values->second : 1;
-            a.scale = left || !axes_[0].unit ? trendLeftScale(lo, hi, *a.unit)
-                                             : trendRightScale(lo, hi, *a.unit, intervals);
+        const double lo = values ? values->first : 0;
+        const double hi = values ? values->second : 1;
+        const ValueScale fresh = left || !axes_[0].unit
+                                     ? trendLeftScale(lo, hi, *a.unit)
+                                     : trendRightScale(lo, hi, *a.unit, intervals);
+        const bool holds =
+            a.fitted && sameGrid && (!values || a.scale.contains(values->first, values->second));
+        // A scale more than twice as tall as the readings need was left by a spike or a dip
+        // that has gone: it shrinks back, and the half between keeps it from jumping to and fro.
+        const bool roomy = values && (fresh.max - fresh.min) * 2 < a.scale.max - a.scale.min;
+        if (!a.zoomed && (!holds || roomy)) {
+            a.scale = fresh;
             a.fitted = values.has_value();
         }
         if (left)

@@ -1,0 +1,135 @@
+#include "app/trend/TrendPage.h"
+#include "app/trend/TrendPlot.h"
+#include "app/trend/TrendTab.h"
+#include "fakes/FakeDialogs.h"
+#include "fakes/FakeOutputs.h"
+#include "platform/DiskFileStore.h"
+#include "records/Saving.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QValueAxis>
+#include <gtest/gtest.h>
+
+using pm::Field;
+
+namespace {
+
+// The Trend page on its own, shown offscreen, fed readings by hand.
+struct TrendPlotTest : ::testing::Test {
+    QTemporaryDir tmp;
+    FakeSaveDialog dialog;
+    FakeOpenDialog opener;
+    pm::DiskFileStore files;
+    FakeSnapshot snapshot;
+    FakeWorkbook workbook;
+    FakeAlerts alerts;
+    pm::SaveServices services{
+        dialog, files, snapshot, workbook, alerts, tmp.path(), [] { return QDate(2026, 7, 12); }};
+    pm::TrendTab tab{services, opener, alerts};
+    const QDateTime start{QDate(2026, 7, 12), QTime(8, 0, 0)};
+    qint64 elapsed = 0;
+    pm::Panel panel;
+    pm::TrendPage page{tab};
+
+    void SetUp() override {
+        tab.clock = [this] { return start.addMSecs(elapsed); };
+        tab.changed = [this] { page.refresh(); };
+        page.resize(900, 600);
+        page.show();
+    }
+    pm::TrendPlot* plot() const { return page.plot(); }
+    void reading(Field f, const QString& text) {
+        elapsed += 1000;
+        panel.setText(f, text);
+        tab.liveReading(panel);
+    }
+    void key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, k, modifiers);
+        QApplication::sendEvent(plot(), &press);
+    }
+};
+
+} // namespace
+
+// Qt works an axis's ticks out anew at every change of its range, anchor or step, stepping from
+// the first to the last: each state it passes through must have a few ticks, or a reading of
+// 3.4e38 on a step of 50 fills the memory.
+TEST_F(TrendPlotTest, AnyReadingTheMeterCanSendGetsAFewTicksInEveryStateOfTheAxis) {
+    tab.follow(pm::TrendViewport::Span::All);
+    tab.setChecked(Field::P1, true); // kW on the left: either sign
+    QValueAxis* left = plot()->valueAxis(pm::TrendSide::Left);
+    int most = 0;
+    auto count = [&] {
+        const pm::ValueScale s{left->min(), left->max(), left->tickAnchor(), left->tickInterval()};
+        most = std::max(most, s.ticks());
+    };
+    QObject::connect(left, &QValueAxis::rangeChanged, count);
+    QObject::connect(left, &QValueAxis::tickIntervalChanged, count);
+    QObject::connect(left, &QValueAxis::tickAnchorChanged, count);
+
+    // As the panel shows them: digits, never an exponent.
+    const QString huge = QStringLiteral("340,282,346,638,528,859,811,704,183,484,516,925,440");
+    const QString values[] = {"0.0001",
+                              "0.0002",
+                              "32,767",
+                              "0.0001",
+                              huge,
+                              QStringLiteral("-") + huge,
+                              "100,000,000,000,000,000,000",
+                              "100,000,000,000,000,000,001",
+                              "-0.5",
+                              "0.25",
+                              huge};
+    for (const QString& v : values) {
+        reading(Field::P1, v);
+        EXPECT_GE(left->tickInterval(), (left->max() - left->min()) / pm::kMaxValueTicks)
+            << v.toStdString();
+    }
+    EXPECT_GT(most, 1);
+    EXPECT_LE(most, pm::kMaxValueTicks);
+    EXPECT_GE(left->max(), 3.4e38);
+    EXPECT_LE(left->min(), -3.4e38);
+
+    // Zoomed far in on values of 1e20, or out past what a double holds: the axis stops.
+    for (int n = 0; n < 40; ++n)
+        tab.zoomValues(1e-6, 0.5);
+    for (int n = 0; n < 40; ++n)
+        tab.zoomValues(1e20, 0.5);
+    EXPECT_LE(most, pm::kMaxValueTicks);
+    EXPECT_TRUE(std::isfinite(left->max()));
+}
+
+TEST_F(TrendPlotTest, A32767VoltReadingOnRangeThreeKeepsTheVoltAxisReadable) {
+    tab.follow(pm::TrendViewport::Span::LastMinute);
+    for (int k = 0; k < 5; ++k)
+        reading(Field::U1, QStringLiteral("230.00"));
+    reading(Field::U1, QStringLiteral("32767"));
+    const QValueAxis* left = plot()->valueAxis(pm::TrendSide::Left);
+    EXPECT_GE(left->max(), 32767.0);
+    const pm::ValueScale s{left->min(), left->max(), left->tickAnchor(), left->tickInterval()};
+    EXPECT_GE(s.ticks(), 3);
+    EXPECT_LE(s.ticks(), pm::kMaxValueTicks);
+}
+
+// One dip, then the usual again: the axis comes back to the usual range without a reset.
+TEST_F(TrendPlotTest, TheValueAxisShrinksBackOnceADipHasLeftTheSpan) {
+    tab.follow(pm::TrendViewport::Span::LastMinute);
+    auto usual = [&](int n) {
+        for (int k = 0; k < n; ++k)
+            reading(Field::U1, k % 2 ? QStringLiteral("230.50") : QStringLiteral("229.80"));
+    };
+    usual(20);
+    const pm::ValueScale before = tab.picture(600).axes[0].scale;
+    reading(Field::U1, QStringLiteral("100.00"));
+    EXPECT_LE(tab.picture(600).axes[0].scale.min, 100.0);
+    usual(58);
+    EXPECT_LE(tab.picture(600).axes[0].scale.min, 100.0) << "the dip is still shown";
+    usual(3);
+    const pm::ValueScale back = tab.picture(600).axes[0].scale;
+    EXPECT_EQ(back.min, before.min) << "230 V no longer squashed at the top";
+    EXPECT_EQ(back.max, before.max);
+    usual(5);
+    EXPECT_EQ(tab.picture(600).axes[0].scale.min, back.min) << "and it stays";
+}
