@@ -5,6 +5,7 @@
 #include "fakes/FakeOutputs.h"
 #include "platform/DiskFileStore.h"
 #include "records/Saving.h"
+#include "trend/TrendSpan.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -132,4 +133,41 @@ TEST_F(TrendPlotTest, TheValueAxisShrinksBackOnceADipHasLeftTheSpan) {
     EXPECT_EQ(back.max, before.max);
     usual(5);
     EXPECT_EQ(tab.picture(600).axes[0].scale.min, back.min) << "and it stays";
+}
+
+// A stretch without readings that began before the span shown is still shaded, from the left
+// edge, and named with the time it began.
+TEST_F(TrendPlotTest, AGapThatBeganBeforeTheSpanIsShadedAndNamed) {
+    tab.follow(pm::TrendViewport::Span::LastMinute);
+    for (int k = 0; k < 60; ++k)
+        reading(Field::U1, QStringLiteral("230.00"));
+    elapsed += 39'000; // the link lost for 40 s
+    for (int k = 0; k < 30; ++k)
+        reading(Field::U1, QStringLiteral("230.00"));
+    const pm::TrendPicture p = tab.picture(600);
+    ASSERT_LT(start.addSecs(60).toMSecsSinceEpoch(), p.range.from) << "began before the span";
+    ASSERT_EQ(p.gaps.size(), 1u);
+    EXPECT_EQ(p.gaps[0].label, "No readings 08:01:00 to 08:01:40");
+    EXPECT_EQ(plot()->gapLabels(), QStringList{"No readings 08:01:00 to 08:01:40"});
+
+    // Between readings held in whole blocks, the gap found is the same.
+    const std::vector<pm::TrendGap> gaps = pm::trendGaps(tab.shown(), p.range.from, p.range.to, 10);
+    ASSERT_EQ(gaps.size(), 1u);
+    EXPECT_EQ(gaps[0].from, start.addSecs(60).toMSecsSinceEpoch());
+}
+
+// 21 s of readings followed over the last minute start the span 39 s before the first: a drag
+// moves from where the span is, never jumping to the first reading.
+TEST(TrendViewport, APanFromAFollowedSpanThatStartsBeforeTheFirstReadingMovesByTheDrag) {
+    pm::TrendViewport v;
+    v.follow(pm::TrendViewport::Span::LastMinute);
+    const qint64 first = 1'000'000;
+    const qint64 end = first + 21'000;
+    const qint64 from = v.range(first, end).from;
+    ASSERT_EQ(from, first - 37'800);
+    v.pan(-1'000, first, end);
+    EXPECT_EQ(v.range(first, end).from, from) << "already before the first reading: stays";
+    v.pan(+1'000, first, end);
+    EXPECT_EQ(v.range(first, end).from, from) << "already at the latest: stays";
+    EXPECT_EQ(v.range(first, end).length(), 60'000);
 }
