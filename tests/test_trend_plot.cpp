@@ -1,5 +1,7 @@
 #include "app/trend/TrendPage.h"
 #include "app/trend/TrendPlot.h"
+#include "app/trend/TrendReadout.h"
+#include "app/trend/TrendSaving.h"
 #include "app/trend/TrendTab.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeOutputs.h"
@@ -9,6 +11,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <gtest/gtest.h>
@@ -170,4 +173,100 @@ TEST(TrendViewport, APanFromAFollowedSpanThatStartsBeforeTheFirstReadingMovesByT
     v.pan(+1'000, first, end);
     EXPECT_EQ(v.range(first, end).from, from) << "already at the latest: stays";
     EXPECT_EQ(v.range(first, end).length(), 60'000);
+}
+
+TEST_F(TrendPlotTest, ThePlotTakesTheFocusAndAnswersTheKeys) {
+    EXPECT_EQ(plot()->focusPolicy(), Qt::StrongFocus);
+    tab.follow(pm::TrendViewport::Span::LastMinute);
+    for (int k = 0; k < 120; ++k)
+        reading(Field::U1, QStringLiteral("230.00"));
+    const pm::TrendViewport::Range followed = tab.shownRange();
+
+    key(Qt::Key_Left);
+    EXPECT_FALSE(tab.viewport().following());
+    EXPECT_EQ(tab.shownRange().from, followed.from - 6'000) << "a tenth of the span back";
+    key(Qt::Key_Right);
+    EXPECT_EQ(tab.shownRange().from, followed.from);
+    key(Qt::Key_Plus);
+    EXPECT_EQ(tab.shownRange().length(), 48'000) << "zoomed in about the middle";
+    key(Qt::Key_Minus);
+    EXPECT_EQ(tab.shownRange().length(), 60'000);
+    key(Qt::Key_Home);
+    EXPECT_TRUE(tab.viewport().following());
+    EXPECT_EQ(tab.viewport().span(), pm::TrendViewport::Span::All);
+
+    tab.pin(start.addSecs(30).toMSecsSinceEpoch());
+    tab.pin(start.addSecs(40).toMSecsSinceEpoch());
+    ASSERT_EQ(tab.readout(std::nullopt).cursors.size(), 2u);
+    key(Qt::Key_Delete);
+    EXPECT_TRUE(tab.readout(std::nullopt).cursors.empty());
+}
+
+TEST_F(TrendPlotTest, AClickOnAPinTakesItAwayAndAClickBesideItPinsAnother) {
+    tab.follow(pm::TrendViewport::Span::All);
+    for (int k = 0; k < 60; ++k)
+        reading(Field::U1, QStringLiteral("230.00"));
+    const qint64 at = start.addSecs(20).toMSecsSinceEpoch();
+    tab.pin(at, 500);
+    tab.pin(at + 10'000, 500);
+    tab.pin(at + 300, 500); // on the first pin
+    ASSERT_EQ(tab.readout(std::nullopt).cursors, std::vector<qint64>{at + 10'000});
+    tab.pin(at + 600, 500); // beside it: the reading nearest, pinned
+    EXPECT_EQ(tab.readout(std::nullopt).cursors, (std::vector<qint64>{at + 10'000, at + 1'000}));
+}
+
+// Watching readings come in, the read-out of a cursor near the newest keeps clear of them; a
+// saved picture leaves the read-out and the mouse's line out, whatever they were.
+TEST_F(TrendPlotTest, TheReadOutNeverCoversTheNewestReadingsNorASavedPicture) {
+    tab.follow(pm::TrendViewport::Span::LastMinute);
+    for (int k = 0; k < 90; ++k)
+        reading(Field::U1, QStringLiteral("230.00"));
+    const QImage bare = plot()->render(plot()->size(), QStringLiteral("title"));
+
+    const qint64 newest = tab.shown().msecsAt(tab.shown().size() - 1);
+    for (qint64 back : {0, 3'000, 10'000, 30'000}) {
+        tab.clearPins();
+        tab.pin(newest - back);
+        const QRectF box = plot()->readoutRect();
+        ASSERT_FALSE(box.isEmpty());
+        const QRectF area = plot()->chart()->plotArea();
+        const double x = area.left() + double(newest - tab.shownRange().from) /
+                                           double(tab.shownRange().length()) * area.width();
+        EXPECT_FALSE(box.left() <= x + 2 && box.right() >= x - 40) << back;
+        EXPECT_TRUE(area.contains(box)) << back;
+    }
+    tab.clearPins();
+    QMouseEvent move(QEvent::MouseMove, QPointF(plot()->width() / 2.0, plot()->height() / 2.0),
+                     QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot()->viewport(), &move);
+    ASSERT_FALSE(plot()->readoutRect().isEmpty()) << "the mouse over the plot shows a read-out";
+    EXPECT_EQ(plot()->render(plot()->size(), QStringLiteral("title")), bare);
+    EXPECT_FALSE(plot()->readoutRect().isEmpty()) << "and still does on the screen";
+}
+
+// The shading of a gap is a faint grey over white and U1 is one red: a palette would change both.
+TEST(TrendPicture, APngKeepsEveryColour) {
+    QImage plot(64, 32, QImage::Format_RGB32);
+    for (int y = 0; y < plot.height(); ++y)
+        for (int x = 0; x < plot.width(); ++x)
+            plot.setPixel(x, y, qRgb(255 - x, 200 + y, (x * 7 + y * 3) % 256));
+    QByteArray bytes;
+    QString why;
+    ASSERT_TRUE(pm::encodeTrendPicture(plot, "png", &bytes, &why)) << why.toStdString();
+    const QImage back = QImage::fromData(bytes, "PNG").convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(back, plot);
+}
+
+TEST_F(TrendPlotTest, OverMoreThanADayTheStatisticsGiveTheDates) {
+    tab.follow(pm::TrendViewport::Span::All);
+    reading(Field::U1, QStringLiteral("231.00"));
+    EXPECT_EQ(
+        pm::trendStatsCells(Field::U1, tab.spanStats()[0].stats, 2, tab.spanStats()[0].withDate)[2],
+        "08:00:01");
+    elapsed += 24 * 3600 * 1000;
+    reading(Field::U1, QStringLiteral("229.00"));
+    const pm::TrendSpanStats s = tab.spanStats()[0];
+    const QStringList cells = pm::trendStatsCells(Field::U1, s.stats, s.decimals, s.withDate);
+    EXPECT_EQ(cells[2], "2026-07-13 08:00:02") << "the minimum, a day later";
+    EXPECT_EQ(cells[4], "2026-07-12 08:00:01");
 }

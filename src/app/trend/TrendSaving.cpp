@@ -31,13 +31,10 @@ bool encodeTrendPicture(const QImage& plot, const char* format, QByteArray* byte
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     const bool png = qstrcmp(format, "png") == 0;
-    // For PNG the quality picks the compression: 0 is the strongest.
+    // For PNG the quality picks the compression: 0 is the strongest. Every colour is kept as it
+    // is: a palette would drop the faint shading of the gaps and shift the lines' colours.
     writer.setQuality(png ? 0 : 90);
-    // Few colours in a plot: a palette of them makes a PNG several times smaller.
-    const QImage image =
-        png ? plot.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither)
-            : plot;
-    if (plot.isNull() || !writer.write(image)) {
+    if (plot.isNull() || !writer.write(plot)) {
         *why = QStringLiteral("The picture could not be made: %1").arg(writer.errorString());
         return false;
     }

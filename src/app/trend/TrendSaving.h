@@ -32,8 +32,8 @@ std::pair<std::size_t, std::size_t> shownReadingsOf(const TrendSeries& series,
 QString saveTrend(const QImage& plot, const TrendSeries& series, std::size_t first,
                   std::size_t last, SaveServices& services, const QString& folder);
 
-// A picture as a file of that format ("png", "jpeg"): PNG compressed as far as it goes, since a
-// plot is mostly flat colour.
+// A picture as a file of that format ("png", "jpeg"): PNG without loss, compressed as far as it
+// goes, since a plot is mostly flat colour.
 bool encodeTrendPicture(const QImage& plot, const char* format, QByteArray* bytes, QString* why);
 
 // The workbook of the readings, ready to chart and sum: the time as a date-time cell and its

@@ -19,6 +19,7 @@ const QString kCsvFilter = QStringLiteral("csv (*.csv)|*.csv|");
 constexpr std::size_t kRowsBehindShown = 5;
 // More shaded gaps than this are not told apart on a plot: the widest are shown.
 constexpr std::size_t kMaxShadedGaps = 200;
+constexpr qint64 kDayMsecs = 24 * 3600 * 1000;
 // About one time label per this many pixels.
 constexpr int kPixelsPerTimeLabel = 90;
 
@@ -248,14 +249,21 @@ void TrendTab::resetValueAxes() {
     notify();
 }
 
-void TrendTab::pin(qint64 at) {
+void TrendTab::pin(qint64 at, qint64 reach) {
+    const auto near =
+        std::ranges::min_element(pins_, {}, [at](qint64 t) { return t > at ? t - at : at - t; });
+    if (near != pins_.end() && std::llabs(*near - at) <= reach) {
+        pins_.erase(near);
+        notify();
+        return;
+    }
     const auto [first, last] = shownReadings();
-    const std::optional<std::size_t> near = nearestReading(shown(), at, first, last);
-    if (!near)
+    const std::optional<std::size_t> reading = nearestReading(shown(), at, first, last);
+    if (!reading)
         return;
     if (pins_.size() >= 2)
         pins_.clear();
-    pins_.push_back(shown().msecsAt(*near));
+    pins_.push_back(shown().msecsAt(*reading));
     notify();
 }
 
@@ -303,9 +311,10 @@ std::vector<TrendSpanStats> TrendTab::spanStats() const {
     const auto [first, last] = shownReadings();
     if (first >= last)
         return out;
+    const bool withDate = shownRange().length() > kDayMsecs;
     for (Field f : selection_.checked())
         out.push_back({f, trendStats(shown(), f, first, last),
-                       int(shown().at(last - 1).decimals[size_t(f)])});
+                       int(shown().at(last - 1).decimals[size_t(f)]), withDate});
     return out;
 }
 
@@ -388,6 +397,9 @@ TrendPicture TrendTab::picture(int columns) {
                             reduceMinMax(shown(), f, p.range.from, p.range.to, columns)});
     }
     fitAxes(p);
+    const auto [first, last] = shownReadings();
+    if (last > first)
+        p.newest = shown().msecsAt(last - 1);
     p.ticks = trendTimeTicks(p.range.from, p.range.to, std::max(2, columns / kPixelsPerTimeLabel));
     for (const TrendGap& g : trendGaps(shown(), p.range.from, p.range.to, kMaxShadedGaps))
         p.gaps.push_back({g, gapLabel(g)});

@@ -47,6 +47,7 @@ struct TrendPicture {
     std::array<TrendAxis, 2> axes; // left, right
     std::vector<TimeTick> ticks;
     std::vector<TrendShade> gaps;
+    std::optional<qint64> newest; // the time of the newest reading in the span
 };
 
 // The cursors on the plot and the read-out beside them.
@@ -60,6 +61,7 @@ struct TrendSpanStats {
     Field field = Field::U1;
     TrendStats stats;
     int decimals = 0;
+    bool withDate = false; // the span is longer than a day: the times need their dates
 };
 
 // The Trend tab without its widgets: the session's readings and their log, a recording opened
@@ -111,8 +113,9 @@ public:
     // "Reset value axes": fitted to the readings again.
     void resetValueAxes();
 
-    // A click on the plot pins a cursor to the reading nearest `at`; a third starts over.
-    void pin(qint64 at);
+    // A click on the plot pins a cursor to the reading nearest `at`; a third starts over. A click
+    // within `reach` of a pin takes that pin away.
+    void pin(qint64 at, qint64 reach = 0);
     void clearPins();
     // The cursors and their read-out, with the mouse at `hover` (none: off the plot).
     TrendReadout readout(std::optional<qint64> hover) const;
