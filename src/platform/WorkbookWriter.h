@@ -26,6 +26,8 @@ public:
     // The finished workbook file. On failure `why` is the reason alone ("File too large"): the
     // caller names the file the workbook was meant for.
     virtual bool finish(QByteArray* file, QString* why) = 0;
+    // Drops an unfinished workbook and whatever it had written to temporary files.
+    virtual void discard() = 0;
 };
 
 } // namespace pm

@@ -31,6 +31,7 @@ public:
     void setColumnWidth(int col, double characters) override;
     void freezeRowsAbove(int row) override;
     bool finish(QByteArray* file, QString* why) override;
+    void discard() override { drop(); }
 
 private:
     void drop();
