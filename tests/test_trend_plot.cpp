@@ -270,3 +270,18 @@ TEST_F(TrendPlotTest, OverMoreThanADayTheStatisticsGiveTheDates) {
     EXPECT_EQ(cells[2], "2026-07-13 08:00:02") << "the minimum, a day later";
     EXPECT_EQ(cells[4], "2026-07-12 08:00:01");
 }
+
+// What the window keeps between runs comes back on the same axes.
+TEST_F(TrendPlotTest, TheQuantitiesTickedComeBackOnTheirAxes) {
+    tab.setChecked(Field::P1, true); // kW takes the left axis from the volts
+    tab.setChecked(Field::PF2, false);
+    const QStringList kept = tab.quantityNames();
+    EXPECT_EQ(kept, (QStringList{"P1", "I1", "I2"}));
+
+    pm::TrendTab again{services, opener, alerts};
+    again.setQuantityNames(QStringList{"nonsense"});
+    EXPECT_EQ(again.quantityNames(), (QStringList{"U1", "U2", "I1", "I2"})) << "left as it was";
+    again.setQuantityNames(kept);
+    EXPECT_EQ(again.quantityNames(), kept);
+    EXPECT_EQ(again.selection().unitOn(pm::TrendSide::Left), pm::TrendUnit::Kilowatt);
+}

@@ -159,6 +159,30 @@ void TrendTab::setChecked(Field f, bool on) {
     notify();
 }
 
+QStringList TrendTab::quantityNames() const {
+    QStringList names;
+    for (TrendSide side : {TrendSide::Left, TrendSide::Right})
+        for (Field f : selection_.checked())
+            if (selection_.sideOf(trendUnit(f)) == side)
+                names << trendName(f);
+    return names;
+}
+
+void TrendTab::setQuantityNames(const QStringList& names) {
+    std::vector<Field> fields;
+    for (const QString& name : names)
+        for (int f = 0; f < kFieldCount; ++f)
+            if (trendName(Field(f)) == name)
+                fields.push_back(Field(f));
+    if (fields.empty())
+        return;
+    for (Field f : selection_.checked())
+        selection_.setChecked(f, false);
+    for (Field f : fields)
+        selection_.setChecked(f, true);
+    notify();
+}
+
 void TrendTab::follow(TrendViewport::Span span) {
     viewport_.follow(span);
     notify();

@@ -101,6 +101,11 @@ public:
     void saveClicked(const QImage& plot);
 
     void setChecked(Field f, bool on);
+    // The quantities ticked by name ("U1", "PF2"), those of the left axis first, for the window to
+    // keep between runs; given back, they are ticked again on the same axes. Names it does not
+    // know are passed over; when none is known the ticks stay as they are.
+    QStringList quantityNames() const;
+    void setQuantityNames(const QStringList& names);
     void follow(TrendViewport::Span span);
     // "Follow latest".
     void setFollowing(bool on);
