@@ -13,6 +13,9 @@ public:
     virtual ~WorkbookWriter() = default;
     // Starts a new, empty workbook, dropping any unfinished one; false with a reason on failure.
     virtual bool begin(QString* why) = 0;
+    // The same for cells that will come row by row, from the top, each row from the left: the
+    // writer may then keep only the row being written in memory, not the whole sheet.
+    virtual bool beginInRowOrder(QString* why) { return begin(why); }
     // Row and column count from 1, as a spreadsheet does; the text is stored as text.
     virtual bool setCell(int row, int col, const QString& text, QString* why) = 0;
     // A number, shown with `decimals` digits after the point.

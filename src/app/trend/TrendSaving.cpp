@@ -141,7 +141,7 @@ bool trendWorkbook(const TrendSeries& series, std::size_t first, std::size_t las
     // Closing the workbook (packing it) takes about a fifth of the time of its cells.
     if (progress)
         progress->setTotal(qint64(last - first) * 5 / 4);
-    if (!workbook.begin(why))
+    if (!workbook.beginInRowOrder(why))
         return false;
     QStringList header = trendCsvHeaderCells();
     header.insert(1, QStringLiteral("UTC offset"));
