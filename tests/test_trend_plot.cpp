@@ -187,6 +187,15 @@ TEST_F(TrendPlotTest, ThePlotTakesTheFocusAndAnswersTheKeys) {
     EXPECT_EQ(tab.shownRange().from, followed.from - 6'000) << "a tenth of the span back";
     key(Qt::Key_Right);
     EXPECT_EQ(tab.shownRange().from, followed.from);
+    const pm::ValueScale volts = tab.picture(600).axes[0].scale;
+    const double tenth = (volts.max - volts.min) / 10;
+    key(Qt::Key_Up);
+    EXPECT_DOUBLE_EQ(tab.picture(600).axes[0].scale.min, volts.min + tenth);
+    for (int n = 0; n < 30; ++n)
+        key(Qt::Key_Down);
+    EXPECT_EQ(tab.picture(600).axes[0].scale.min, 0) << "no further down than no volts";
+    EXPECT_GE(tab.picture(600).axes[1].scale.min, 0) << "nor the amperes, moved alike";
+    tab.resetValueAxes();
     key(Qt::Key_Plus);
     EXPECT_EQ(tab.shownRange().length(), 48'000) << "zoomed in about the middle";
     key(Qt::Key_Minus);

@@ -449,6 +449,11 @@ void TrendPlot::keyPressEvent(QKeyEvent* event) {
         if (panned)
             panned(step);
         break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (valuesPanned)
+            valuesPanned(event->key() == Qt::Key_Up ? 1.0 / kArrowShare : -1.0 / kArrowShare);
+        break;
     case Qt::Key_Plus:
     case Qt::Key_Equal: // + without Shift on most keyboards
         if (zoomed)

@@ -24,7 +24,8 @@ class TrendLines;
 // every stretch without readings; Qt Charts gives the axes, the grid and the legend. The mouse is
 // handed on: the wheel zooms the time (with Ctrl the values), a drag moves along the time, a click
 // pins a cursor (or takes a pin away), the right button offers a menu. With the focus, the arrows
-// move along the time, + and - zoom, Home fits and Delete takes the pins away.
+// move along the time, up and down along the values, + and - zoom, Home fits and Delete takes the
+// pins away.
 class TrendPlot : public QChartView {
 public:
     explicit TrendPlot(QWidget* parent = nullptr);
@@ -43,6 +44,8 @@ public:
     std::function<void(double factor, qint64 at)> zoomed;
     // Ctrl and a wheel turn: the values, about `share` of the height (0 at the bottom).
     std::function<void(double factor, double share)> valuesZoomed;
+    // Up or Down: the values move by a share of the height (positive shows higher values).
+    std::function<void(double share)> valuesPanned;
     // A drag: the time shown moves by msecs (positive shows later readings).
     std::function<void(qint64 msecs)> panned;
     // A click without a drag, at that time; a pin within `reach` of it is the one clicked.

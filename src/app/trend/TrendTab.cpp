@@ -267,6 +267,36 @@ void TrendTab::zoomValues(double factor, double share) {
     notify();
 }
 
+void TrendTab::panValues(double share) {
+    for (const AxisState& a : axes_) {
+        if (!a.unit)
+            continue;
+        const ValueLimits limits = trendLimits(*a.unit);
+        const double height = a.scale.max - a.scale.min;
+        if (share > 0 && limits.high)
+            share = std::min(share, (*limits.high - a.scale.max) / height);
+        if (share < 0 && limits.low)
+            share = std::max(share, (*limits.low - a.scale.min) / height);
+    }
+    if (share == 0 || !(axes_[0].unit || axes_[1].unit))
+        return;
+    std::array<ValueScale, 2> moved;
+    for (std::size_t side = 0; side < axes_.size(); ++side) {
+        moved[side] = axes_[side].scale;
+        const double move = share * (moved[side].max - moved[side].min);
+        moved[side].min += move;
+        moved[side].max += move;
+        if (axes_[side].unit && !moved[side].drawable())
+            return;
+    }
+    for (std::size_t side = 0; side < axes_.size(); ++side)
+        if (axes_[side].unit) {
+            axes_[side].scale = moved[side];
+            axes_[side].zoomed = true;
+        }
+    notify();
+}
+
 void TrendTab::resetValueAxes() {
     for (AxisState& a : axes_)
         a = AxisState{};

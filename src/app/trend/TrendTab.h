@@ -115,6 +115,9 @@ public:
     void fit();
     // Ctrl+wheel: the value axes `factor` times as wide about `share` of their height (0 bottom).
     void zoomValues(double factor, double share);
+    // Up and Down: the value axes move by `share` of their height (positive shows higher values),
+    // both alike and never past what a quantity can be; kept until reset, as a zoom is.
+    void panValues(double share);
     // "Reset value axes": fitted to the readings again.
     void resetValueAxes();
 
