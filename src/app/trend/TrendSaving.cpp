@@ -108,6 +108,9 @@ QString saveTrend(const QImage& plot, const TrendSeries& series, std::size_t fir
 TrendSeries trendSlice(const TrendSeries& series, std::size_t first, std::size_t last) {
     last = std::min(last, series.size());
     first = std::min(first, last);
+    // All of it (a week seen whole): its storage copied as it is, at the speed of memory.
+    if (first == 0 && last == series.size())
+        return series;
     TrendSeries slice(last - first);
     for (std::size_t i = first; i < last; ++i)
         slice.appendAsWritten(series.at(i));
