@@ -46,6 +46,7 @@ struct TrendExport : ::testing::Test {
 
     void SetUp() override {
         qputenv("TMPDIR", scratch.path().toLocal8Bit());
+        ASSERT_EQ(QDir::tempPath(), QDir(scratch.path()).canonicalPath());
         services.exporter = &exports;
         tab.clock = [this] { return start.addMSecs(elapsed); };
         tab.follow(pm::TrendViewport::Span::All);
