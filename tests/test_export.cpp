@@ -37,8 +37,7 @@ struct TrendExport : ::testing::Test {
     FakeSnapshot snapshot;
     pm::XlsxWorkbookWriter workbook;
     FakeAlerts alerts;
-    pm::SaveServices services{
-        dialog, files, snapshot, workbook, alerts, tmp.path(), [] { return QDate(2026, 7, 12); }};
+    pm::SaveServices services{dialog, files, snapshot, workbook, alerts, tmp.path()};
     pm::TrendTab tab{services, opener, alerts};
     const QDateTime start{QDate(2026, 7, 12), QTime(8, 0, 0)};
     qint64 elapsed = 0;
