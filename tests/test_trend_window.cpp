@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -337,3 +338,29 @@ TEST(TrendWindowProgram, LogFromTheCommandLineKeepsEveryRowWhenKilled) {
     EXPECT_NEAR(load.series.at(0).value(pm::Field::U1), 230, 3);
 }
 #endif
+
+// Saving the readings runs beside the window: the meter is polled and answered, and its readings
+// plotted, before the file is handed back; the file holds the readings of the click.
+TEST_F(TrendWindow, SavingTheReadingsLeavesTheWindowPollingAndShowsABar) {
+    form.saveAndPrint().setSaveFolder(tmp.path());
+    link();
+    for (int k = 0; k < 3; ++k)
+        liveReply();
+    clickTab(3);
+    ModalWatchdog watchdog;
+    answerNextDialog<QFileDialog>([](QFileDialog& d) {
+        d.selectNameFilter(QStringLiteral("csv (*.csv)"));
+        d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("readings.csv");
+        static_cast<QDialog&>(d).accept();
+    });
+    button(2)->click();
+    const QByteArray expected =
+        pm::trendCsvText(form.trend().shown(), 0, form.trend().shown().size());
+    EXPECT_NE(form.findChild<QProgressDialog*>(QStringLiteral("ExportProgress")), nullptr);
+    liveReply(); // the window answers the meter while the file is written
+    liveReply();
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(tmp.filePath("readings.csv")); }, 20000));
+    EXPECT_TRUE(readFile(tmp.filePath("readings.csv")) == expected);
+    EXPECT_EQ(form.trend().shown().size(), 5u);
+    EXPECT_FALSE(watchdog.fired);
+}
