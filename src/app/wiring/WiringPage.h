@@ -26,16 +26,22 @@ public:
     // Greys the diagram and the verdict under `caption` ("No reading since 09:07:23"); an empty
     // caption takes the marking away.
     void markStale(const QString& caption);
+    // Puts the tab's settings and report fields into the controls, as when they were restored.
+    void showTabSettings();
 
 private:
     QWidget* buildControls();
     void settingsChanged();
+    void rangeChosen(int index);
 
     WiringTab& tab_;
     QComboBox* system_ = nullptr;
     QComboBox* common_ = nullptr;
     QSpinBox* loadMin_ = nullptr;
     QSpinBox* loadMax_ = nullptr;
+    QComboBox* loadRange_ = nullptr;
+    QPushButton* findLineB_ = nullptr;
+    QLabel* lineB_ = nullptr;
     QLabel* source_ = nullptr;
     QPushButton* live_ = nullptr;
     PhasorDiagram* diagram_ = nullptr;

@@ -23,47 +23,40 @@ constexpr int kImageDpi = 150;
 constexpr int kLongestMeterNumber = 100;
 const QPageLayout kPage(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
                         QPageLayout::Millimeter);
-const QString kDegree = QStringLiteral("\u00B0");
 
 // The panel's text with the sign it leaves off; a value shown as zero stays unsigned.
 QString signedText(const QString& shown, double value) {
     return value < 0 && textValue(shown) != 0 ? QLatin1Char('-') + shown : shown;
 }
 
-QString degreesText(double value) {
-    return (value > 0 ? QStringLiteral("+") : QString()) + fmtval(float(value), 0) + kDegree;
-}
-
+// What the check rests on, a line each: "Line B on terminal 2".
 QStringList settingLines(const WiringSettings& s) {
-    QStringList lines{QStringLiteral("System: ") + systemName(s)};
-    if (s.system == WiringSystem::ThreeWire)
-        lines << QStringLiteral("Line B on terminal: ") + (s.commonTerminal == 0
-                                                               ? QStringLiteral("not known")
-                                                               : QString::number(s.commonTerminal));
-    if (s.system != WiringSystem::VectorGroup)
-        lines << QStringLiteral("Load angle range: %1 to %2 (lagging +)")
-                     .arg(degreesText(s.loadRange.min), degreesText(s.loadRange.max));
-    lines << QStringLiteral("Tolerance: ") + fmtval(float(s.tolerance), 0) + kDegree;
+    QStringList lines = settingsText(s).split(QStringLiteral("; "));
+    for (QString& line : lines)
+        line[0] = line[0].toUpper();
     return lines;
 }
 
-// The best match's load angle, unless the verdict already gives it.
+// The fitted load angle, unless the verdict already gives it.
 QString loadAngleLine(const WiringResult& r, const QString& verdict) {
     if (verdict.contains(QLatin1String("Load angle")))
         return {};
-    if (!r.threeWire.empty())
-        return loadAngleText(r.threeWire.front().loadAngle);
-    if (!r.fourWire.empty())
-        return loadAngleText(r.fourWire.front().loadAngle);
-    return {};
+    const std::optional<double> phi = fittedLoadAngle(r);
+    return phi ? loadAngleText(*phi) : QString();
 }
 
 // K, or why there is none, unless the verdict already gives it.
 QString correctionLine(const WiringResult& r, const QString& verdict) {
     if (verdict.contains(QLatin1String("K = ")))
         return {};
+    if (r.threeWire.size() > 1)
+        return QStringLiteral("K: one for each connection the verdict names");
     if (!r.threeWire.empty())
         return QStringLiteral("K = ") + correctionText(r.threeWire.front().k);
+    if (r.dead && r.dead->live >= 0 && r.settings.system == WiringSystem::ThreeWire)
+        return QStringLiteral("K = %1, element %2 only, taken as wired right")
+            .arg(correctionText(r.dead->k))
+            .arg(r.dead->live + 1);
     if (r.settings.system == WiringSystem::ThreeWire)
         return QStringLiteral("K: no standard connection explains the reading");
     return QStringLiteral("K: only for the three-wire two-element check");
