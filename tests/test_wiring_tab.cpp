@@ -267,3 +267,16 @@ TEST(WiringReportName, WithoutAMeterNumberOrWithOddCharacters) {
     c.taken = QDateTime(QDate(2026, 12, 8), QTime(8, 59, 2));
     EXPECT_EQ(pm::wiringReportName(c), "_.EM_22_91_ _0457_ 2026-12-08 0859");
 }
+
+// Correct at a load angle of 0° without line B: the report's figures are the verdict's, one set
+// for each connection it names, and no single load angle beside them.
+TEST_F(WiringTabTest, AReportOfAReadingThatFitsSeveralConnections) {
+    link();
+    clickTab(4);
+    pollAndAnswer("10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 60 09 2C 01 E4 0C 88 13");
+    EXPECT_FALSE(form.wiring().result().unique());
+    const pm::WiringReportContent c = pm::wiringReportContent(form.wiring());
+    EXPECT_TRUE(c.verdict.contains("connections explain this reading")) << c.verdict.toStdString();
+    EXPECT_TRUE(c.loadAngle.isEmpty()) << c.loadAngle.toStdString();
+    EXPECT_TRUE(c.k.isEmpty()) << c.k.toStdString();
+}

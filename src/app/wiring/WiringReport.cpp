@@ -39,7 +39,9 @@ QStringList settingLines(const WiringSettings& s) {
 
 // The fitted load angle, unless the verdict already gives it.
 QString loadAngleLine(const WiringResult& r, const QString& verdict) {
-    if (verdict.contains(QLatin1String("Load angle")))
+    // A verdict naming several connections gives each its own load angle.
+    if (verdict.contains(QLatin1String("load angle"), Qt::CaseInsensitive) ||
+        r.threeWire.size() + r.fourWire.size() > 1)
         return {};
     const std::optional<double> phi = fittedLoadAngle(r);
     return phi ? loadAngleText(*phi) : QString();
