@@ -45,18 +45,21 @@ BackBilling backBilling(const BackBillingInput& in) {
     else
         b.lines << QStringLiteral("Registered = (R2 − R1) × multiplier × CT × VT = %1 × %2 × %3 "
                                   "× %4 = %5")
-                       .arg(registers, plainNumber(in.multiplier), in.ct.text(), in.vt.text(),
-                            energyText(b.registeredKwh));
+                           .arg(registers, plainNumber(in.multiplier), plainNumber(in.ct.factor()),
+                                plainNumber(in.vt.factor()), energyText(b.registeredKwh)) +
+                       QStringLiteral(" (CT %1, VT %2)").arg(in.ct.text(), in.vt.text());
     if (!in.k) {
         b.noK = in.noK;
         b.lines << in.noK;
         return b;
     }
-    b.k = in.k;
-    b.realKwh = *in.k * b.registeredKwh;
-    b.toBillKwh = (*in.k - 1) * b.registeredKwh;
+    // The K shown is the K billed, so that the figures can be worked again from the page.
+    const double k = std::round(*in.k * 1000) / 1000;
+    b.k = k;
+    b.realKwh = k * b.registeredKwh;
+    b.toBillKwh = (k - 1) * b.registeredKwh;
     b.lines << QStringLiteral("Real = K × registered = %1 × %2 = %3")
-                   .arg(kText(*in.k), energyText(b.registeredKwh), energyText(*b.realKwh));
+                   .arg(kText(k), energyText(b.registeredKwh), energyText(*b.realKwh));
     b.lines << QStringLiteral("To bill = (K − 1) × registered = %1%2")
                    .arg(energyText(*b.toBillKwh),
                         *b.toBillKwh < 0 ? QStringLiteral(" (a refund)") : QString());
@@ -89,8 +92,7 @@ BackBilling jobBackBilling(const Job& job) {
         in.assumption = QStringLiteral("Assumes the part of the period the recording does not "
                                        "cover ran as the part it does.");
     } else if (const JobCheck* found = job.last(CheckKind::AsFound)) {
-        in.kSource =
-            QStringLiteral("the as-found check of %1").arg(found->time.toString(Qt::ISODate));
+        in.kSource = QStringLiteral("the as-found check of %1").arg(jobTimeText(found->time));
         in.k = found->verdict.k;
         if (!found->verdict.matched)
             in.noK = QStringLiteral("No standard connection explains the as-found reading: there "
@@ -99,8 +101,8 @@ BackBilling jobBackBilling(const Job& job) {
         else if (!found->verdict.k)
             in.noK = QStringLiteral("The meter stood still as found (K none): the period's energy "
                                     "cannot come from the register.");
-        in.assumption = QStringLiteral("Assumes the load angle (%1) and the balance of the "
-                                       "phases stayed over the period as at the check.")
+        in.assumption = QStringLiteral("Assumes the load angle and the balance of the phases "
+                                       "stayed over the period as at the check: %1.")
                             .arg(loadAngleText(found->verdict.loadAngle));
     } else {
         in.noK = QStringLiteral("No as-found check: K is not known.");

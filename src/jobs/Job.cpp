@@ -19,6 +19,11 @@ std::optional<CheckKind> checkKindFromName(QStringView name) {
     return std::nullopt;
 }
 
+QString jobTimeText(const QDateTime& time) {
+    return time.isValid() ? time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'"))
+                          : QString();
+}
+
 const JobCheck* Job::last(CheckKind kind) const {
     const auto it = std::find_if(checks.rbegin(), checks.rend(),
                                  [kind](const JobCheck& c) { return c.kind == kind; });

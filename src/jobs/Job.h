@@ -76,6 +76,9 @@ struct Job {
     const JobCheck* last(CheckKind kind) const;
 };
 
+// "2026-03-02 10:05 UTC": how a job's times are shown.
+QString jobTimeText(const QDateTime& time);
+
 // The check of one reading: the verdict as the analysis gives it, in a job's words.
 JobCheck makeCheck(CheckKind kind, const QDateTime& time, const QByteArray& block,
                    const ReadingTexts& texts, const WiringSettings& settings);
