@@ -284,7 +284,9 @@ TEST(JobStore, SharesJobsOnAPostgresqlServer) {
     EXPECT_EQ(seen->meter, "PG-1");
     ASSERT_EQ(seen->checks.size(), 1u);
     EXPECT_EQ(seen->checks[0].texts, j.checks[0].texts);
-    EXPECT_EQ(second->list({"shared", "", {}, {}, 0})->size(), 1u);
+    const auto listed = second->list({"SHARED", "", {}, {}, 0});
+    ASSERT_TRUE(listed) << second->lastError().toStdString();
+    EXPECT_EQ(listed->size(), 1u);
     EXPECT_EQ(second->schemaVersion(), JobStore::kSchemaVersion);
 
     writeChecksConcurrently(server.url());

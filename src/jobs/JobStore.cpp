@@ -393,9 +393,10 @@ std::optional<std::vector<JobSummary>> JobStore::list(const JobFilter& filter) {
         sql += QStringLiteral(" AND created < ?");
         values << timeText(filter.to.addDays(1).startOfDay());
     }
-    // A search by text alone reads every row anyway: straight through the table, then sorted, is
-    // faster than in date order through the index, which pays where dates narrow the rows.
-    const bool searching = (!filter.site.isEmpty() || !filter.meter.isEmpty()) &&
+    // A search by text alone reads every row anyway: SQLite goes faster straight through the
+    // table, then sorts, than in date order through the index, which pays where dates narrow.
+    const bool searching = !location_.postgres &&
+                           (!filter.site.isEmpty() || !filter.meter.isEmpty()) &&
                            !filter.from.isValid() && !filter.to.isValid();
     sql += searching ? QStringLiteral(" ORDER BY +created DESC, id DESC")
                      : QStringLiteral(" ORDER BY created DESC, id DESC");
