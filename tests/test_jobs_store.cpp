@@ -144,6 +144,7 @@ TEST(JobStore, KeepsAJobWithItsChecksAndFindsItBySiteMeterAndDate) {
     j.checks.push_back(check(CheckKind::AsFound, 5));
     ASSERT_TRUE(store->createJob(j)) << store->lastError().toStdString();
     JobCheck left = check(CheckKind::AsLeft, 50);
+    left.block.clear(); // a reading known by its texts only
     ASSERT_TRUE(store->addCheck(j.id, left));
     j.from = RegisterReading{12000, QDateTime(QDate(2026, 1, 10), QTime(0, 0), Qt::UTC)};
     j.to = RegisterReading{12345.5, QDateTime(QDate(2026, 3, 2), QTime(10, 0), Qt::UTC)};
@@ -172,6 +173,7 @@ TEST(JobStore, KeepsAJobWithItsChecksAndFindsItBySiteMeterAndDate) {
     ASSERT_TRUE(found.verdict.k);
     EXPECT_DOUBLE_EQ(*found.verdict.k, *j.checks[0].verdict.k);
     EXPECT_EQ(back->last(CheckKind::AsLeft)->id, left.id);
+    EXPECT_TRUE(back->checks[1].block.isEmpty());
     EXPECT_FALSE(store->job(j.id + 100));
     EXPECT_TRUE(store->lastError().isEmpty());
 

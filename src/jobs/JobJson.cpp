@@ -5,6 +5,7 @@
 #include "jobs/PrimaryValues.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <cmath>
 
 namespace pm {
@@ -165,6 +166,29 @@ QString jobCsvRow(const Job& job) {
       << (bill.ok ? csvNumber(bill.realKwh, 3) : QString())
       << (bill.ok ? csvNumber(bill.toBillKwh, 3) : QString());
     return csvLine(f);
+}
+
+std::optional<QByteArray> exportJobs(JobStore& store, bool json, QString* error) {
+    const auto jobs = store.list({});
+    if (!jobs) {
+        *error = store.lastError();
+        return std::nullopt;
+    }
+    QJsonArray array;
+    QString csv = jobCsvHeader();
+    for (auto it = jobs->rbegin(); it != jobs->rend(); ++it) {
+        const std::optional<Job> job = store.job(it->id);
+        if (!job) {
+            // Only a failure of the store: jobs are never deleted.
+            *error = store.lastError();
+            return std::nullopt;
+        }
+        if (json)
+            array << jobJson(*job);
+        else
+            csv += jobCsvRow(*job);
+    }
+    return json ? QJsonDocument(array).toJson(QJsonDocument::Indented) : csv.toUtf8();
 }
 
 QString jobText(const Job& job) {

@@ -23,6 +23,9 @@ QString jobCsvRow(const Job& job);
 QString summaryCsvHeader();
 QString summaryCsvRow(const JobSummary& summary);
 
+// Every job of the store, oldest first, as a JSON array or a CSV table; none with why.
+std::optional<QByteArray> exportJobs(JobStore& store, bool json, QString* error);
+
 // The job in words, as `job show` prints it and the Jobs window shows it.
 QString jobText(const Job& job);
 

@@ -24,6 +24,11 @@ QDateTime timeFrom(const QVariant& value) {
                           : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
 }
 
+// Qt binds a null QString as SQL NULL; an empty text is still a text.
+QString text(const QString& value) {
+    return value.isNull() ? QString(QLatin1String("")) : value;
+}
+
 QVariant optionalText(const QString& text) {
     return text.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
 }
@@ -179,7 +184,7 @@ bool JobStore::insertCheck(qint64 jobId, JobCheck& c) {
     q.addBindValue(jobId);
     q.addBindValue(checkKindName(c.kind));
     q.addBindValue(timeText(c.time));
-    q.addBindValue(QString::fromLatin1(c.block.toHex(' ')));
+    q.addBindValue(text(QString::fromLatin1(c.block.toHex(' '))));
     q.addBindValue(QString::fromUtf8(
         QJsonDocument(QJsonArray::fromStringList(c.texts)).toJson(QJsonDocument::Compact)));
     q.addBindValue(systemCode(c.settings.system));
@@ -189,11 +194,10 @@ bool JobStore::insertCheck(qint64 jobId, JobCheck& c) {
     q.addBindValue(c.settings.loadRange.max);
     q.addBindValue(int(c.verdict.matched));
     q.addBindValue(int(c.verdict.correct));
-    q.addBindValue(c.verdict.connection.isNull() ? QString(QLatin1String(""))
-                                                 : c.verdict.connection);
+    q.addBindValue(text(c.verdict.connection));
     q.addBindValue(optionalDouble(c.verdict.k));
     q.addBindValue(c.verdict.loadAngle);
-    q.addBindValue(c.verdict.verdict.isNull() ? QString(QLatin1String("")) : c.verdict.verdict);
+    q.addBindValue(text(c.verdict.verdict));
     if (!q.exec() || !q.next())
         return fail(QStringLiteral("Cannot save the check"), q.lastError().text());
     c.id = q.value(0).toLongLong();
@@ -209,13 +213,13 @@ bool JobStore::createJob(Job& job) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(QStringLiteral("INSERT INTO jobs (site, meter, ct, vt, multiplier, engineer, note, "
                              "created) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
-    q.addBindValue(job.site);
-    q.addBindValue(job.meter);
+    q.addBindValue(text(job.site));
+    q.addBindValue(text(job.meter));
     q.addBindValue(job.ct.text());
     q.addBindValue(job.vt.text());
     q.addBindValue(job.multiplier);
-    q.addBindValue(job.engineer.isNull() ? QString(QLatin1String("")) : job.engineer);
-    q.addBindValue(job.note.isNull() ? QString(QLatin1String("")) : job.note);
+    q.addBindValue(text(job.engineer));
+    q.addBindValue(text(job.note));
     q.addBindValue(timeText(job.created));
     if (!q.exec() || !q.next()) {
         fail(QStringLiteral("Cannot save the job"), q.lastError().text());
@@ -246,13 +250,13 @@ bool JobStore::updateJob(const Job& job) {
         "note = ?, closed = ?, primary_register = ?, from_value = ?, from_time = ?, to_value = ?, "
         "to_time = ?, recording_file = ?, recording_registered = ?, recording_real = ?, "
         "recording_covered = ? WHERE id = ?"));
-    q.addBindValue(job.site);
-    q.addBindValue(job.meter);
+    q.addBindValue(text(job.site));
+    q.addBindValue(text(job.meter));
     q.addBindValue(job.ct.text());
     q.addBindValue(job.vt.text());
     q.addBindValue(job.multiplier);
-    q.addBindValue(job.engineer.isNull() ? QString(QLatin1String("")) : job.engineer);
-    q.addBindValue(job.note.isNull() ? QString(QLatin1String("")) : job.note);
+    q.addBindValue(text(job.engineer));
+    q.addBindValue(text(job.note));
     q.addBindValue(optionalText(job.closed.isValid() ? timeText(job.closed) : QString()));
     q.addBindValue(int(job.primaryRegister));
     q.addBindValue(optionalDouble(job.from ? std::optional(job.from->value) : std::nullopt));

@@ -406,24 +406,13 @@ int runExport(const QCommandLineParser& p) {
     const auto store = openStore(p);
     if (!store)
         return kExitFailure;
-    const auto jobs = store->list({});
-    if (!jobs) {
-        printError(store->lastError());
+    QString error;
+    const std::optional<QByteArray> bytes = exportJobs(*store, asJson, &error);
+    if (!bytes) {
+        printError(error);
         return kExitFailure;
     }
-    QJsonArray array;
-    QString csv = jobCsvHeader();
-    // Oldest first, as they were made.
-    for (auto it = jobs->rbegin(); it != jobs->rend(); ++it) {
-        const std::optional<Job> job = loadJob(*store, it->id);
-        if (!job)
-            return kExitFailure;
-        if (asJson)
-            array << jobJson(*job);
-        else
-            csv += jobCsvRow(*job);
-    }
-    return written(printOut(asJson ? json(array) : csv));
+    return written(printOut(QString::fromUtf8(*bytes)));
 }
 
 struct Subcommand {

@@ -1,5 +1,6 @@
 #include "app/wiring/WiringPage.h"
 
+#include "app/jobs/JobGroup.h"
 #include "app/phasor/PhasorDiagram.h"
 #include "app/wiring/WiringTab.h"
 
@@ -114,6 +115,8 @@ QWidget* WiringPage::buildControls() {
     source_ = named(new QLabel(controls), "WiringSource");
     live_ = named(new QPushButton(QStringLiteral("Live"), controls), "WiringLive");
     form->addRow(source_, live_);
+    jobGroup_ = new JobGroup(tab_.jobs, tab_, controls);
+    form->addRow(jobGroup_);
 
     connect(system_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
     connect(common_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
@@ -138,6 +141,7 @@ void WiringPage::settingsChanged() {
 }
 
 void WiringPage::refresh() {
+    jobGroup_->refresh();
     source_->setText(tab_.sourceText());
     live_->setEnabled(tab_.record() != 0);
     diagram_->setOverlay(tab_.overlay());

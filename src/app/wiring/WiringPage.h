@@ -10,6 +10,7 @@ class QSpinBox;
 
 namespace pm {
 
+class JobGroup;
 class PhasorDiagram;
 class WiringTab;
 
@@ -37,6 +38,7 @@ private:
     PhasorDiagram* diagram_ = nullptr;
     QLabel* verdict_ = nullptr;
     QLabel* details_ = nullptr;
+    JobGroup* jobGroup_ = nullptr;
 };
 
 } // namespace pm

@@ -1,0 +1,135 @@
+#include "app/jobs/JobGroup.h"
+
+#include "app/jobs/JobForm.h"
+#include "app/jobs/JobsWindow.h"
+#include "app/wiring/WiringTab.h"
+#include "jobs/JobSession.h"
+#include "jobs/PrimaryValues.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace pm {
+
+namespace {
+
+QPushButton* button(QWidget* parent, const QString& caption, const char* name) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setWordWrap(true);
+    return l;
+}
+
+} // namespace
+
+JobGroup::JobGroup(JobSession& session, WiringTab& tab, QWidget* parent)
+    : QGroupBox(QStringLiteral("Job"), parent), session_(session), tab_(tab) {
+    setObjectName(QStringLiteral("JobGroup"));
+    job_ = label(this, "JobCurrent");
+    primary_ = label(this, "JobPrimary");
+    problem_ = label(this, "JobSaveProblem");
+    problem_->setStyleSheet(QStringLiteral("color: #b00000"));
+    auto* create = button(this, QStringLiteral("New..."), "JobNew");
+    auto* pick = button(this, QStringLiteral("Jobs..."), "JobPick");
+    edit_ = button(this, QStringLiteral("Ratios, registers..."), "JobEdit");
+    asFound_ = button(this, QStringLiteral("Save as found"), "JobSaveAsFound");
+    asLeft_ = button(this, QStringLiteral("Save as left"), "JobSaveAsLeft");
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(3, 3, 3, 3);
+    grid->setSpacing(2);
+    grid->addWidget(job_, 0, 0, 1, 2);
+    grid->addWidget(create, 1, 0);
+    grid->addWidget(pick, 1, 1);
+    grid->addWidget(edit_, 2, 0, 1, 2);
+    grid->addWidget(asFound_, 3, 0);
+    grid->addWidget(asLeft_, 3, 1);
+    grid->addWidget(primary_, 4, 0, 1, 2);
+    grid->addWidget(problem_, 5, 0, 1, 2);
+
+    connect(create, &QPushButton::clicked, this, [this] { newJob(); });
+    connect(pick, &QPushButton::clicked, this, [this] { showJobs(); });
+    connect(edit_, &QPushButton::clicked, this, [this] { editJob(); });
+    connect(asFound_, &QPushButton::clicked, this, [this] { save(CheckKind::AsFound); });
+    connect(asLeft_, &QPushButton::clicked, this, [this] { save(CheckKind::AsLeft); });
+    session_.onChanged([this] { refresh(); });
+    refresh();
+}
+
+void JobGroup::refresh() {
+    const std::optional<Job>& job = session_.job();
+    const bool reading = !tab_.verdict().isEmpty();
+    edit_->setEnabled(job.has_value());
+    // Only a live reading is saved: a record of the table was taken at a time it does not keep.
+    const bool canSave = job && reading && tab_.record() == 0;
+    asFound_->setEnabled(canSave);
+    asLeft_->setEnabled(canSave);
+    if (!job) {
+        job_->setText(QStringLiteral("No job open."));
+        primary_->clear();
+        return;
+    }
+    int found = 0, left = 0;
+    for (const JobCheck& c : job->checks)
+        ++(c.kind == CheckKind::AsFound ? found : left);
+    job_->setText(QStringLiteral("%1: %2, %3\nCT %4, VT %5; %6 as found, %7 as left")
+                      .arg(job->id)
+                      .arg(job->site, job->meter, job->ct.text(), job->vt.text())
+                      .arg(found)
+                      .arg(left));
+    if (!reading) {
+        primary_->clear();
+        return;
+    }
+    const PrimaryValues v = primaryValues(tab_.texts(), job->ct, job->vt);
+    primary_->setText(QStringLiteral("Primary: P %1, Q %2")
+                          .arg(powerText(v.totalP, QStringLiteral("W")),
+                               powerText(v.totalQ, QStringLiteral("var"))));
+}
+
+void JobGroup::save(CheckKind kind) {
+    QString error;
+    if (!session_.saveCheck(kind, tab_.clock().toUTC(), tab_.texts(), tab_.settings(), &error))
+        problem_->setText(error);
+    else
+        problem_->setText(QStringLiteral("Saved as %1.")
+                              .arg(kind == CheckKind::AsFound ? QStringLiteral("found")
+                                                              : QStringLiteral("left")));
+    refresh();
+}
+
+void JobGroup::newJob() {
+    JobForm form(Job{}, false, this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    problem_->setText(session_.newJob(form.job(), &error) ? QString() : error);
+    refresh();
+}
+
+void JobGroup::editJob() {
+    if (!session_.job())
+        return;
+    JobForm form(*session_.job(), true, this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    problem_->setText(session_.update(form.job(), &error) ? QString() : error);
+    refresh();
+}
+
+void JobGroup::showJobs() {
+    if (!jobs_)
+        jobs_ = new JobsWindow(session_, window());
+    jobs_->show();
+    jobs_->raise();
+    jobs_->activateWindow();
+}
+
+} // namespace pm

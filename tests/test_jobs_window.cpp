@@ -1,0 +1,104 @@
+#include "Files.h"
+#include "app/jobs/JobGroup.h"
+#include "app/jobs/JobsWindow.h"
+#include "app/wiring/WiringTab.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pm;
+
+namespace {
+
+Panel reversedReading() {
+    Panel p;
+    for (const auto& [f, text] :
+         std::initializer_list<std::pair<Field, const char*>>{{Field::U1, "100.00"},
+                                                              {Field::U2, "100.00"},
+                                                              {Field::I1, "5.000"},
+                                                              {Field::I2, "5.000"},
+                                                              {Field::P1, "0.2795"},
+                                                              {Field::P2, "0.4990"},
+                                                              {Field::PhaseU1U2, "300.0°"},
+                                                              {Field::PhaseU1I1, "235.8°"},
+                                                              {Field::PhaseU2I2, "355.8°"},
+                                                              {Field::PhaseI1I2, "60.0°"}})
+        p.setText(f, text);
+    return p;
+}
+
+} // namespace
+
+// The Wiring tab's Job group saves the live reading to the job open, and the Jobs window finds
+// the job, shows the check and writes the report and the export.
+TEST(JobsWindow, SavesTheLiveReadingAndShowsItInTheJobsWindow) {
+    QTemporaryDir dir;
+    WiringTab tab;
+    tab.jobs.setLocation(*parseJobsLocation(dir.filePath("jobs.sqlite"), nullptr));
+    WiringSettings settings;
+    settings.commonTerminal = 2;
+    tab.setSettings(settings);
+    JobGroup group(tab.jobs, tab);
+    auto* asFound = group.findChild<QPushButton*>("JobSaveAsFound");
+    ASSERT_TRUE(asFound);
+    EXPECT_FALSE(asFound->isEnabled()); // no job, no reading
+
+    Job job;
+    job.site = "Substation Nord";
+    job.meter = "MTR-0042";
+    job.ct = {200, 5};
+    job.vt = {10000, 100};
+    QString error;
+    ASSERT_TRUE(tab.jobs.newJob(job, &error)) << error.toStdString();
+    EXPECT_FALSE(asFound->isEnabled()); // still no reading
+    tab.liveReading(reversedReading());
+    group.refresh();
+    ASSERT_TRUE(asFound->isEnabled());
+    EXPECT_TRUE(group.findChild<QLabel*>("JobPrimary")->text().startsWith("Primary: P 878.0 kW"));
+    asFound->click();
+    ASSERT_EQ(tab.jobs.job()->checks.size(), 1u)
+        << group.findChild<QLabel*>("JobSaveProblem")->text().toStdString();
+    EXPECT_EQ(tab.jobs.job()->checks[0].kind, CheckKind::AsFound);
+    EXPECT_TRUE(group.findChild<QLabel*>("JobCurrent")->text().contains("1 as found, 0 as left"));
+
+    JobsWindow window(tab.jobs);
+    window.findChild<QLineEdit*>("JobsSite")->setText("nord");
+    auto* list = window.findChild<QTableWidget*>("JobsList");
+    ASSERT_EQ(list->rowCount(), 1);
+    window.findChild<QLineEdit*>("JobsMeter")->setText("nothing like it");
+    EXPECT_EQ(list->rowCount(), 0);
+    window.findChild<QLineEdit*>("JobsMeter")->clear();
+    window.openRow(0);
+    EXPECT_TRUE(window.findChild<QLabel*>("JobsAsFound")->text().contains("K = 3.583"));
+    EXPECT_EQ(window.findChild<QLabel*>("JobsAsLeft")->text(), "No check saved.");
+
+    // A check saved on the tab shows in the open window at once.
+    group.findChild<QPushButton*>("JobSaveAsLeft")->click();
+    EXPECT_TRUE(window.findChild<QLabel*>("JobsAsLeft")->text().contains("K = 3.583"));
+
+    ASSERT_TRUE(window.writeReport(dir.filePath("job.pdf"), &error)) << error.toStdString();
+    EXPECT_TRUE(readFile(dir.filePath("job.pdf")).startsWith("%PDF"));
+    ASSERT_TRUE(window.writeExport(dir.filePath("jobs.csv"), &error)) << error.toStdString();
+    EXPECT_TRUE(readFile(dir.filePath("jobs.csv")).contains("1,Substation Nord,MTR-0042,200/5"));
+    EXPECT_FALSE(window.writeExport(dir.filePath("no/such/folder/jobs.csv"), &error));
+    EXPECT_TRUE(error.contains("Cannot write")) << error.toStdString();
+}
+
+// A job that cannot be saved says why in the group, and nothing is counted as saved.
+TEST(JobsWindow, AStoreThatCannotOpenIsSaidInTheGroup) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath("not-a-folder"), "x"));
+    WiringTab tab;
+    tab.jobs.setLocation(*parseJobsLocation(dir.filePath("not-a-folder/jobs.sqlite"), nullptr));
+    QString error;
+    Job job;
+    job.site = "S";
+    job.meter = "M";
+    EXPECT_FALSE(tab.jobs.newJob(job, &error));
+    EXPECT_TRUE(error.contains("Cannot open the jobs")) << error.toStdString();
+    EXPECT_FALSE(tab.jobs.job());
+}
