@@ -2,7 +2,9 @@
 #include "app/jobs/JobGroup.h"
 #include "app/jobs/JobsWindow.h"
 #include "app/wiring/WiringTab.h"
+#include "fakes/SimProcess.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -101,4 +103,36 @@ TEST(JobsWindow, AStoreThatCannotOpenIsSaidInTheGroup) {
     EXPECT_FALSE(tab.jobs.newJob(job, &error));
     EXPECT_TRUE(error.contains("Cannot open the jobs")) << error.toStdString();
     EXPECT_FALSE(tab.jobs.job());
+}
+
+// With PHASEMETER_SCREENSHOTS set (a folder): a job checked on the simulator as found (element 1's
+// current transformer reversed) and as left, its registers entered, saved from the Jobs window.
+TEST(JobsWindow, ScreenshotOfAJobCheckedOnTheSimulator) {
+    const QString shots = qEnvironmentVariable("PHASEMETER_SCREENSHOTS");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "takes the documentation's screenshot when PHASEMETER_SCREENSHOTS is set";
+    QTemporaryDir dir;
+    const QString store = dir.filePath("jobs.sqlite");
+    const auto cli = [&](QStringList arguments) {
+        arguments << "--jobs" << store;
+        const CliRun run = runCli(arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return QString::fromUtf8(run.out).trimmed();
+    };
+    const QString id =
+        cli({"job", "new", "--site", "Substation Nord, feeder 4", "--meter", "MTR-0042", "--ct",
+             "200/5", "--vt", "10000/100", "--engineer", "A. Volta"});
+    for (const char* wiring : {"3p3w:ABC:-A:+C", "3p3w:ABC:+A:+C"}) {
+        SimProcess sim({"--wiring", wiring, "--load-angle", "25.8"});
+        ASSERT_TRUE(sim.ok());
+        cli({"job", "check", id, wiring[9] == '-' ? "--as-found" : "--as-left", "--port",
+             sim.device(), "--common", "2"});
+    }
+    cli({"job", "registers", id, "--from", "12000@2026-01-10", "--to", "12345.5@2026-03-02"});
+    JobSession session;
+    session.setLocation(*parseJobsLocation(store, nullptr));
+    JobsWindow window(session);
+    window.openRow(0);
+    window.show();
+    window.grab().save(QDir(shots).filePath("simulator-jobs.png"));
 }

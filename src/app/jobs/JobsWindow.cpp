@@ -71,6 +71,7 @@ JobsWindow::JobsWindow(JobSession& session, QWidget* parent)
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
     list_->horizontalHeader()->setStretchLastSection(true);
+    list_->setMaximumHeight(220);
     connect(list_, &QTableWidget::cellClicked, this, [this](int row) { openRow(row); });
 
     auto* sides = new QGridLayout;
@@ -78,7 +79,7 @@ JobsWindow::JobsWindow(JobSession& session, QWidget* parent)
         auto* title = new QLabel(
             i == 0 ? QStringLiteral("<b>As found</b>") : QStringLiteral("<b>As left</b>"), this);
         diagrams_[size_t(i)] = new PhasorDiagram(texts_[size_t(i)], this);
-        diagrams_[size_t(i)]->setMinimumSize(260, 190);
+        diagrams_[size_t(i)]->setMinimumSize(400, 330);
         checks_[size_t(i)] = new QLabel(this);
         checks_[size_t(i)]->setObjectName(i == 0 ? QStringLiteral("JobsAsFound")
                                                  : QStringLiteral("JobsAsLeft"));
@@ -88,6 +89,7 @@ JobsWindow::JobsWindow(JobSession& session, QWidget* parent)
         sides->addWidget(diagrams_[size_t(i)], 1, i);
         sides->addWidget(checks_[size_t(i)], 2, i);
     }
+    sides->setRowStretch(1, 1);
     billing_ = new QLabel(this);
     billing_->setObjectName(QStringLiteral("JobsBilling"));
     billing_->setWordWrap(true);
@@ -121,11 +123,11 @@ JobsWindow::JobsWindow(JobSession& session, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
-    layout->addWidget(list_, 1);
-    layout->addLayout(sides, 2);
+    layout->addWidget(list_);
+    layout->addLayout(sides, 1);
     layout->addWidget(billing_);
     layout->addLayout(buttons);
-    resize(820, 760);
+    resize(900, 940);
     // A check saved on the Wiring tab shows here at once, and in the list's counts.
     session_.onChanged([this] {
         showJob();
@@ -177,7 +179,8 @@ void JobsWindow::search() {
             list_->selectRow(row);
     count_->setText(jobs->size() == size_t(kListed)
                         ? QStringLiteral("The newest %1 shown").arg(kListed)
-                        : QStringLiteral("%1 jobs").arg(jobs->size()));
+                    : jobs->size() == 1 ? QStringLiteral("1 job")
+                                        : QStringLiteral("%1 jobs").arg(jobs->size()));
 }
 
 void JobsWindow::openRow(int row) {
