@@ -153,6 +153,13 @@ TEST_F(CliJobs, ARecordingCorrectsThePeriodReadingByReading) {
     EXPECT_NEAR(recording["registered_kwh"].toDouble(), 0.2195 * 4000 * 10 / 3600, 1e-3);
     EXPECT_DOUBLE_EQ(recording["covered"].toDouble(), 0.5);
     EXPECT_NEAR(o["back_billing_k"].toDouble(), 3.583, 0.002);
+
+    // Registers of another period without the recording: it no longer counts.
+    ASSERT_EQ(job({"registers", id, "--from", "100@2026-02-01", "--to", "101@2026-03-01"}).exitCode,
+              0);
+    const QJsonObject again = show(id);
+    EXPECT_FALSE(again.contains("recording"));
+    EXPECT_DOUBLE_EQ(again["back_billing_k"].toDouble(), 3.583);
 }
 
 TEST_F(CliJobs, RefusesBadInputAndNamesWhatIsMissing) {

@@ -294,6 +294,8 @@ int runRegisters(const QCommandLineParser& p) {
     job->to = to;
     job->primaryRegister = p.isSet(QStringLiteral("primary-register"));
     job->multiplier = multiplierOption(p, job->multiplier);
+    // A recording of another period says nothing about this one.
+    job->recording.reset();
     if (p.isSet(QStringLiteral("recording"))) {
         const QString path = p.value(QStringLiteral("recording"));
         const TrendCsvLoad log = loadTrendCsv(path);

@@ -75,6 +75,9 @@ std::optional<Job> readJobForm(const Job& base, const JobFormTexts& t, QString* 
     if (!reading(t.fromValue, t.fromTime, "at the start", job.from) ||
         !reading(t.toValue, t.toTime, "at the fix", job.to))
         return std::nullopt;
+    // A recording of another period says nothing about this one.
+    if (job.from != base.from || job.to != base.to)
+        job.recording.reset();
     return job;
 }
 
