@@ -1,10 +1,12 @@
 #include "Files.h"
+#include "fakes/PgServer.h"
 #include "fakes/SimProcess.h"
 #include "trend/TrendCsv.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -202,4 +204,41 @@ TEST_F(CliJobs, SavesALiveCheckFromTheSimulatedMeter) {
     EXPECT_EQ(check["connection"].toString(), "terminals ABC, I1 -A, I2 +C");
     EXPECT_EQ(check["block"].toString().split(' ').size(), 22);
     EXPECT_EQ(check["texts"].toArray().size(), 17);
+}
+
+// A team's server asking for a password: from a file the option names, or from PGPASSFILE; never
+// from the address.
+TEST_F(CliJobs, TakesThePostgresqlPasswordFromAFileOrPgpassfile) {
+    if (!QSqlDatabase::isDriverAvailable("QPSQL"))
+        GTEST_SKIP() << "Qt's PostgreSQL driver (libqt6sql6-psql) is not installed";
+    PgServer server("s3cret pass");
+    if (server.missingBinaries())
+        GTEST_SKIP() << "PostgreSQL 15's initdb and pg_ctl are not installed";
+    const QString why = server.start();
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PGPASSFILE", dir.filePath("none"));
+    const QStringList make{"job",     "new",  "--site", "Shared",
+                           "--meter", "PG-7", "--jobs", server.url()};
+    const CliRun refused = runCli(make, 20000, env);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("Cannot open the jobs")) << refused.err.toStdString();
+
+    ASSERT_TRUE(writeFile(dir.filePath("password"), "s3cret pass\n"));
+    const CliRun made =
+        runCli(make + QStringList{"--jobs-password-file", dir.filePath("password")}, 20000, env);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_EQ(made.out, "1\n");
+
+    ASSERT_TRUE(writeFile(dir.filePath("pgpass"),
+                          QStringLiteral("127.0.0.1:%1:postgres:phasemeter:s3cret pass\n")
+                              .arg(server.port())
+                              .toUtf8()));
+    QFile::setPermissions(dir.filePath("pgpass"), QFile::ReadOwner | QFile::WriteOwner);
+    env.insert("PGPASSFILE", dir.filePath("pgpass"));
+    const CliRun listed =
+        runCli({"job", "list", "--format", "csv", "--jobs", server.url()}, 20000, env);
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    EXPECT_TRUE(listed.out.contains("1,Shared,PG-7,")) << listed.out.toStdString();
 }

@@ -94,7 +94,10 @@ BackBilling jobBackBilling(const Job& job) {
     } else if (const JobCheck* found = job.last(CheckKind::AsFound)) {
         in.kSource = QStringLiteral("the as-found check of %1").arg(jobTimeText(found->time));
         in.k = found->verdict.k;
-        if (!found->verdict.matched)
+        if (found->settings.system != WiringSystem::ThreeWire && !found->verdict.k)
+            in.noK = QStringLiteral("A check of this system gives no single K for the energy: the "
+                                    "period's energy cannot come from the register.");
+        else if (!found->verdict.matched)
             in.noK = QStringLiteral("No standard connection explains the as-found reading: there "
                                     "is no K, and the period's energy cannot come from the "
                                     "register.");

@@ -18,7 +18,7 @@ int freeLoopbackPort() {
 
 } // namespace
 
-PgServer::PgServer() : port_(freeLoopbackPort()) {}
+PgServer::PgServer(const QString& password) : password_(password), port_(freeLoopbackPort()) {}
 
 PgServer::~PgServer() {
     if (started_)
@@ -63,10 +63,22 @@ QString PgServer::start() {
         QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                QFile::ExeGroup | QFile::ExeOther);
     }
+    QStringList initdb{kBin + "initdb", "-D",       dir_.filePath("data"), "-U", "phasemeter", "-E",
+                       "UTF8",          "--no-sync"};
+    if (password_.isEmpty()) {
+        initdb << "--auth=trust";
+    } else {
+        QFile pw(dir_.filePath("pwfile"));
+        if (!pw.open(QIODevice::WriteOnly) || pw.write(password_.toUtf8() + "\n") <= 0)
+            return QStringLiteral("cannot write the password file");
+        pw.close();
+        pw.setPermissions(QFile::ReadOwner | QFile::ReadOther);
+        initdb << "--auth-local=trust"
+               << "--auth-host=scram-sha-256"
+               << "--pwfile=" + dir_.filePath("pwfile");
+    }
     QString output;
-    if (!run({kBin + "initdb", "-D", dir_.filePath("data"), "-U", "phasemeter", "--auth=trust",
-              "-E", "UTF8", "--no-sync"},
-             &output))
+    if (!run(initdb, &output))
         return QStringLiteral("initdb failed: ") + output;
     started_ = run({kBin + "pg_ctl", "-D", dir_.filePath("data"), "-l", dir_.filePath("pg.log"),
                     "-w", "-t", "60", "-o",
