@@ -1,6 +1,7 @@
 #include "Files.h"
 #include "app/jobs/JobGroup.h"
 #include "app/jobs/JobsWindow.h"
+#include "app/wiring/WiringPage.h"
 #include "app/wiring/WiringTab.h"
 #include "fakes/SimProcess.h"
 
@@ -60,12 +61,23 @@ TEST(JobsWindow, SavesTheLiveReadingAndShowsItInTheJobsWindow) {
     tab.liveReading(reversedReading());
     group.refresh();
     ASSERT_TRUE(asFound->isEnabled());
-    EXPECT_TRUE(group.findChild<QLabel*>("JobPrimary")->text().startsWith("Primary: P 878.0 kW"));
+    EXPECT_TRUE(group.findChild<QLabel*>("JobPrimary")->text().startsWith("Primary P 878.0 kW"));
     asFound->click();
     ASSERT_EQ(tab.jobs.job()->checks.size(), 1u)
         << group.findChild<QLabel*>("JobSaveProblem")->text().toStdString();
     EXPECT_EQ(tab.jobs.job()->checks[0].kind, CheckKind::AsFound);
-    EXPECT_TRUE(group.findChild<QLabel*>("JobCurrent")->text().contains("1 as found, 0 as left"));
+    EXPECT_TRUE(
+        group.findChild<QLabel*>("JobCurrent")->toolTip().contains("1 as found, 0 as left"));
+
+    // Found again by part of its meter number, from a fresh start.
+    tab.jobs.close();
+    group.find("0042");
+    group.pick("1: Substation Nord, MTR-0042");
+    ASSERT_TRUE(tab.jobs.job());
+    EXPECT_EQ(tab.jobs.job()->checks.size(), 1u);
+    const auto found = tab.jobs.find("nord", 20, &error);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->size(), 1u);
 
     JobsWindow window(tab.jobs);
     window.findChild<QLineEdit*>("JobsSite")->setText("nord");
@@ -135,4 +147,19 @@ TEST(JobsWindow, ScreenshotOfAJobCheckedOnTheSimulator) {
     window.openRow(0);
     window.show();
     window.grab().save(QDir(shots).filePath("simulator-jobs.png"));
+
+    // The Wiring tab with the job open and the reading of the fix.
+    WiringTab tab;
+    tab.jobs.setLocation(*parseJobsLocation(store, nullptr));
+    QString error;
+    ASSERT_TRUE(tab.jobs.open(id.toLongLong(), &error)) << error.toStdString();
+    WiringSettings settings;
+    settings.commonTerminal = 2;
+    tab.setSettings(settings);
+    tab.liveReading(checkPanel(*tab.jobs.job()->last(CheckKind::AsLeft)));
+    WiringPage page(tab);
+    page.resize(777, 449); // as the window lays it out
+    page.refresh();
+    page.show();
+    page.grab().save(QDir(shots).filePath("simulator-wiring-job.png"));
 }

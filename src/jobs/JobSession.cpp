@@ -1,5 +1,7 @@
 #include "jobs/JobSession.h"
 
+#include <algorithm>
+
 namespace pm {
 
 void JobSession::changed() {
@@ -23,6 +25,29 @@ JobStore* JobSession::store(QString* error) {
         store_ = std::move(store);
     }
     return store_.get();
+}
+
+std::optional<std::vector<JobSummary>> JobSession::find(const QString& text, int limit,
+                                                        QString* error) {
+    JobStore* s = store(error);
+    if (!s)
+        return std::nullopt;
+    auto bySite = s->list({text, {}, {}, {}, limit});
+    auto byMeter = s->list({{}, text, {}, {}, limit});
+    if (!bySite || !byMeter) {
+        *error = s->lastError();
+        return std::nullopt;
+    }
+    for (const JobSummary& j : *byMeter)
+        if (std::none_of(bySite->begin(), bySite->end(),
+                         [&j](const JobSummary& k) { return k.id == j.id; }))
+            bySite->push_back(j);
+    std::sort(bySite->begin(), bySite->end(), [](const JobSummary& a, const JobSummary& b) {
+        return a.created != b.created ? a.created > b.created : a.id > b.id;
+    });
+    if (int(bySite->size()) > limit)
+        bySite->resize(size_t(limit));
+    return bySite;
 }
 
 bool JobSession::reload(qint64 id, QString* error) {

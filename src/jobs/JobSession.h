@@ -22,6 +22,8 @@ public:
     JobStore* store(QString* error);
 
     const std::optional<Job>& job() const { return job_; }
+    // The newest jobs whose site or meter number contains `text`; none with why.
+    std::optional<std::vector<JobSummary>> find(const QString& text, int limit, QString* error);
     bool newJob(Job job, QString* error);
     bool open(qint64 id, QString* error);
     void close();

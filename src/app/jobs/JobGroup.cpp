@@ -6,9 +6,12 @@
 #include "jobs/JobSession.h"
 #include "jobs/PrimaryValues.h"
 
+#include <QCompleter>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStringListModel>
 
 namespace pm {
 
@@ -36,25 +39,40 @@ JobGroup::JobGroup(JobSession& session, WiringTab& tab, QWidget* parent)
     primary_ = label(this, "JobPrimary");
     problem_ = label(this, "JobSaveProblem");
     problem_->setStyleSheet(QStringLiteral("color: #b00000"));
+    find_ = new QLineEdit(this);
+    find_->setObjectName(QStringLiteral("JobFind"));
+    find_->setPlaceholderText(QStringLiteral("Find: site or meter number"));
+    offers_ = new QStringListModel(this);
+    completer_ = new QCompleter(offers_, this);
+    completer_->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    find_->setCompleter(completer_);
     auto* create = button(this, QStringLiteral("New..."), "JobNew");
-    auto* pick = button(this, QStringLiteral("Jobs..."), "JobPick");
-    edit_ = button(this, QStringLiteral("Ratios, registers..."), "JobEdit");
+    create->setToolTip(QStringLiteral("A new job: site, meter number, ratios"));
+    auto* browse = button(this, QStringLiteral("Jobs..."), "JobPick");
+    edit_ = button(this, QStringLiteral("Ratios..."), "JobEdit");
+    edit_->setToolTip(QStringLiteral("The job's ratios, register and register readings"));
     asFound_ = button(this, QStringLiteral("Save as found"), "JobSaveAsFound");
     asLeft_ = button(this, QStringLiteral("Save as left"), "JobSaveAsLeft");
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(3, 3, 3, 3);
+    grid->setContentsMargins(2, 2, 2, 2);
     grid->setSpacing(2);
-    grid->addWidget(job_, 0, 0, 1, 2);
-    grid->addWidget(create, 1, 0);
-    grid->addWidget(pick, 1, 1);
-    grid->addWidget(edit_, 2, 0, 1, 2);
-    grid->addWidget(asFound_, 3, 0);
-    grid->addWidget(asLeft_, 3, 1);
-    grid->addWidget(primary_, 4, 0, 1, 2);
-    grid->addWidget(problem_, 5, 0, 1, 2);
+    // The column beside the diagram is narrow and short: one line for the job, the rest on hover.
+    job_->setWordWrap(false);
+    grid->addWidget(job_, 0, 0, 1, 6);
+    grid->addWidget(find_, 1, 0, 1, 6);
+    grid->addWidget(create, 2, 0, 1, 2);
+    grid->addWidget(browse, 2, 2, 1, 2);
+    grid->addWidget(edit_, 2, 4, 1, 2);
+    grid->addWidget(asFound_, 3, 0, 1, 3);
+    grid->addWidget(asLeft_, 3, 3, 1, 3);
+    grid->addWidget(primary_, 4, 0, 1, 6);
+    grid->addWidget(problem_, 5, 0, 1, 6);
 
+    connect(find_, &QLineEdit::textEdited, this, [this](const QString& text) { find(text); });
+    connect(completer_, qOverload<const QString&>(&QCompleter::activated), this,
+            [this](const QString& offer) { pick(offer); });
     connect(create, &QPushButton::clicked, this, [this] { newJob(); });
-    connect(pick, &QPushButton::clicked, this, [this] { showJobs(); });
+    connect(browse, &QPushButton::clicked, this, [this] { showJobs(); });
     connect(edit_, &QPushButton::clicked, this, [this] { editJob(); });
     connect(asFound_, &QPushButton::clicked, this, [this] { save(CheckKind::AsFound); });
     connect(asLeft_, &QPushButton::clicked, this, [this] { save(CheckKind::AsLeft); });
@@ -72,25 +90,56 @@ void JobGroup::refresh() {
     asLeft_->setEnabled(canSave);
     if (!job) {
         job_->setText(QStringLiteral("No job open."));
+        job_->setToolTip({});
         primary_->clear();
         return;
     }
     int found = 0, left = 0;
     for (const JobCheck& c : job->checks)
         ++(c.kind == CheckKind::AsFound ? found : left);
-    job_->setText(QStringLiteral("%1: %2, %3\nCT %4, VT %5; %6 as found, %7 as left")
-                      .arg(job->id)
-                      .arg(job->site, job->meter, job->ct.text(), job->vt.text())
-                      .arg(found)
-                      .arg(left));
+    const QString title = QStringLiteral("%1: %2, %3").arg(job->id).arg(job->site, job->meter);
+    job_->setText(job_->fontMetrics().elidedText(title, Qt::ElideRight, 175));
+    job_->setToolTip(QStringLiteral("%1\nCT %2, VT %3; %4 as found, %5 as left")
+                         .arg(title, job->ct.text(), job->vt.text())
+                         .arg(found)
+                         .arg(left));
     if (!reading) {
         primary_->clear();
         return;
     }
     const PrimaryValues v = primaryValues(tab_.texts(), job->ct, job->vt);
-    primary_->setText(QStringLiteral("Primary: P %1, Q %2")
+    primary_->setText(QStringLiteral("Primary P %1, Q %2")
                           .arg(powerText(v.totalP, QStringLiteral("W")),
                                powerText(v.totalQ, QStringLiteral("var"))));
+}
+
+void JobGroup::find(const QString& text) {
+    if (text.trimmed().isEmpty()) {
+        offers_->setStringList({});
+        return;
+    }
+    QString error;
+    const auto jobs = session_.find(text.trimmed(), 20, &error);
+    if (!jobs) {
+        problem_->setText(error);
+        return;
+    }
+    QStringList offers;
+    for (const JobSummary& j : *jobs)
+        offers << QStringLiteral("%1: %2, %3").arg(j.id).arg(j.site, j.meter);
+    offers_->setStringList(offers);
+    completer_->complete();
+}
+
+void JobGroup::pick(const QString& offer) {
+    bool ok = false;
+    const qint64 id = offer.section(QLatin1Char(':'), 0, 0).toLongLong(&ok);
+    if (!ok)
+        return;
+    QString error;
+    problem_->setText(session_.open(id, &error) ? QString() : error);
+    find_->clear();
+    refresh();
 }
 
 void JobGroup::save(CheckKind kind) {

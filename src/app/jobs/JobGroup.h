@@ -2,8 +2,11 @@
 
 #include <QGroupBox>
 
+class QCompleter;
 class QLabel;
+class QLineEdit;
 class QPushButton;
+class QStringListModel;
 
 namespace pm {
 
@@ -24,6 +27,10 @@ public:
     // What the buttons do, without their dialogs.
     void save(CheckKind kind);
     void showJobs();
+    // The jobs whose site or meter number holds `text`, offered under the find field.
+    void find(const QString& text);
+    // An offer taken: "12: site, meter" opens job 12.
+    void pick(const QString& offer);
 
 private:
     void newJob();
@@ -32,6 +39,9 @@ private:
     JobSession& session_;
     WiringTab& tab_;
     JobsWindow* jobs_ = nullptr;
+    QLineEdit* find_ = nullptr;
+    QStringListModel* offers_ = nullptr;
+    QCompleter* completer_ = nullptr;
     QLabel* job_ = nullptr;
     QLabel* primary_ = nullptr;
     QLabel* problem_ = nullptr;
