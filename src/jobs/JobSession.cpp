@@ -35,7 +35,7 @@ std::optional<std::vector<JobSummary>> JobSession::find(const QString& text, int
     auto bySite = s->list({text, {}, {}, {}, limit});
     auto byMeter = s->list({{}, text, {}, {}, limit});
     if (!bySite || !byMeter) {
-        *error = s->lastError();
+        failed(s, error);
         return std::nullopt;
     }
     for (const JobSummary& j : *byMeter)
@@ -50,15 +50,24 @@ std::optional<std::vector<JobSummary>> JobSession::find(const QString& text, int
     return bySite;
 }
 
+bool JobSession::failed(JobStore* store, QString* error) {
+    *error = store->lastError();
+    // A server gone away, or a file taken away: the next use connects again.
+    store_.reset();
+    return false;
+}
+
 bool JobSession::reload(qint64 id, QString* error) {
     JobStore* s = store(error);
     if (!s)
         return false;
     std::optional<Job> job = s->job(id);
     if (!job) {
-        *error = s->lastError().isEmpty() ? QStringLiteral("There is no job %1.").arg(id)
-                                          : s->lastError();
-        return false;
+        if (s->lastError().isEmpty()) {
+            *error = QStringLiteral("There is no job %1.").arg(id);
+            return false;
+        }
+        return failed(s, error);
     }
     job_ = std::move(job);
     changed();
@@ -69,10 +78,8 @@ bool JobSession::newJob(Job job, QString* error) {
     JobStore* s = store(error);
     if (!s)
         return false;
-    if (!s->createJob(job)) {
-        *error = s->lastError();
-        return false;
-    }
+    if (!s->createJob(job))
+        return failed(s, error);
     return reload(job.id, error);
 }
 
@@ -89,10 +96,8 @@ bool JobSession::update(const Job& edited, QString* error) {
     JobStore* s = store(error);
     if (!s)
         return false;
-    if (!s->updateJob(edited)) {
-        *error = s->lastError();
-        return false;
-    }
+    if (!s->updateJob(edited))
+        return failed(s, error);
     return reload(edited.id, error);
 }
 
@@ -106,10 +111,8 @@ bool JobSession::saveCheck(CheckKind kind, const QDateTime& time, const ReadingT
     if (!s)
         return false;
     JobCheck check = makeCheck(kind, time, {}, texts, settings);
-    if (!s->addCheck(job_->id, check)) {
-        *error = s->lastError();
-        return false;
-    }
+    if (!s->addCheck(job_->id, check))
+        return failed(s, error);
     // Read back: another engineer may have saved checks to the same job meanwhile.
     return reload(job_->id, error);
 }

@@ -39,6 +39,7 @@ public:
 private:
     void changed();
     bool reload(qint64 id, QString* error);
+    bool failed(JobStore* store, QString* error);
 
     JobsLocation location_{false, defaultJobsPath(), {}, 5432, {}, {}, {}};
     std::unique_ptr<JobStore> store_;
