@@ -1,4 +1,5 @@
 #include "Files.h"
+#include "app/jobs/JobForm.h"
 #include "app/jobs/JobGroup.h"
 #include "app/jobs/JobsWindow.h"
 #include "app/wiring/WiringPage.h"
@@ -162,4 +163,53 @@ TEST(JobsWindow, ScreenshotOfAJobCheckedOnTheSimulator) {
     page.refresh();
     page.show();
     page.grab().save(QDir(shots).filePath("simulator-wiring-job.png"));
+}
+
+TEST(JobsWindow, TheJobFormSaysWhatIsWrongAndDropsARecordingOfAnotherPeriod) {
+    Job base;
+    base.id = 3;
+    base.from = RegisterReading{10, QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC)};
+    base.to = RegisterReading{20, QDateTime(QDate(2026, 2, 1), QTime(0, 0), Qt::UTC)};
+    base.recording = RecordingSummary{"log.csv", 1, 2, 0.5};
+    JobFormTexts t;
+    t.site = " Substation Nord ";
+    t.meter = "MTR-1";
+    t.ct = "200/5";
+    t.vt = "10000/100";
+    t.multiplier = "1";
+    t.fromValue = "10";
+    t.fromTime = base.from->time;
+    t.toValue = "20";
+    t.toTime = base.to->time;
+    QString error;
+    const std::optional<Job> same = readJobForm(base, t, &error);
+    ASSERT_TRUE(same) << error.toStdString();
+    EXPECT_EQ(same->site, "Substation Nord");
+    EXPECT_TRUE(same->recording); // the same period keeps it
+
+    t.toValue = "25";
+    EXPECT_FALSE(readJobForm(base, t, &error)->recording);
+    t.toValue.clear(); // not entered yet
+    EXPECT_FALSE(readJobForm(base, t, &error)->to);
+
+    const auto refused = [&](JobFormTexts bad, const char* why) {
+        EXPECT_FALSE(readJobForm(base, bad, &error)) << why;
+        EXPECT_TRUE(error.contains(QString::fromUtf8(why))) << error.toStdString();
+    };
+    JobFormTexts bad = t;
+    bad.ct = "200/0";
+    refused(bad, "CT ratio");
+    bad = t;
+    bad.multiplier = "0";
+    refused(bad, "multiplier");
+    bad = t;
+    bad.fromValue = "12,000";
+    refused(bad, "at the start");
+    bad = t;
+    bad.meter = " ";
+    refused(bad, "meter number");
+    bad = t;
+    bad.toValue = "20";
+    bad.recording = "/no/such/log.csv"; // judged with an as-found check the job lacks
+    refused(bad, "as-found check");
 }

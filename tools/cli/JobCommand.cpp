@@ -6,14 +6,12 @@
 #include "common/SignalWatcher.h"
 #include "jobs/BackBilling.h"
 #include "jobs/JobJson.h"
+#include "jobs/JobRecording.h"
 #include "jobs/JobStore.h"
-#include "jobs/RecordingCorrection.h"
 #include "platform/PortMap.h"
 #include "protocol/Decode.h"
-#include "trend/TrendCsv.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <memory>
@@ -297,24 +295,11 @@ int runRegisters(const QCommandLineParser& p) {
     // A recording of another period says nothing about this one.
     job->recording.reset();
     if (p.isSet(QStringLiteral("recording"))) {
-        const QString path = p.value(QStringLiteral("recording"));
-        const TrendCsvLoad log = loadTrendCsv(path);
-        if (!log.ok) {
-            printError(QStringLiteral("Cannot read the recording %1: %2").arg(path, log.error));
+        QString error;
+        if (!applyRecording(*job, p.value(QStringLiteral("recording")), &error)) {
+            printError(error);
             return kExitFailure;
         }
-        const JobCheck* check = job->last(CheckKind::AsFound);
-        const RecordingCorrection c = correctFromRecording(
-            log.series, from.time.toMSecsSinceEpoch(), to.time.toMSecsSinceEpoch(),
-            check ? check->settings : WiringSettings{}, job->ct, job->vt);
-        if (c.coveredMsecs == 0) {
-            printError(QStringLiteral("The recording %1 has no reading with a K between the two "
-                                      "register readings.")
-                           .arg(path));
-            return kExitFailure;
-        }
-        job->recording = RecordingSummary{QFileInfo(path).fileName(), c.registeredKwh, c.realKwh,
-                                          c.coveredShare};
     }
     const BackBilling bill = jobBackBilling(*job);
     if (!bill.ok) {

@@ -1,5 +1,7 @@
 #include "app/jobs/JobForm.h"
 
+#include "jobs/JobRecording.h"
+
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
@@ -78,6 +80,8 @@ std::optional<Job> readJobForm(const Job& base, const JobFormTexts& t, QString* 
     // A recording of another period says nothing about this one.
     if (job.from != base.from || job.to != base.to)
         job.recording.reset();
+    if (!t.recording.trimmed().isEmpty() && !applyRecording(job, t.recording.trimmed(), error))
+        return std::nullopt;
     return job;
 }
 
@@ -114,6 +118,12 @@ JobForm::JobForm(const Job& job, bool registers, QWidget* parent) : QDialog(pare
         form->addRow(QStringLiteral("taken on"), fromTime_);
         form->addRow(QStringLiteral("Register at the fix"), toValue_);
         form->addRow(QStringLiteral("taken on"), toTime_);
+        recording_ = field(this, "JobRecording", QString());
+        recording_->setPlaceholderText(job.recording ? job.recording->file
+                                                     : QStringLiteral("none"));
+        recording_->setToolTip(QStringLiteral("A CSV log of the readings over the period: K "
+                                              "reading by reading instead of the as-found K"));
+        form->addRow(QStringLiteral("Recording (CSV log)"), recording_);
     }
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("JobProblem"));
@@ -127,23 +137,21 @@ JobForm::JobForm(const Job& job, bool registers, QWidget* parent) : QDialog(pare
 }
 
 JobFormTexts JobForm::texts() const {
-    JobFormTexts t{site_->text(),
-                   meter_->text(),
-                   ct_->text(),
-                   vt_->text(),
-                   multiplier_->text(),
-                   engineer_->text(),
-                   note_->text(),
-                   primary_->isChecked(),
-                   {},
-                   {},
-                   {},
-                   {}};
+    JobFormTexts t;
+    t.site = site_->text();
+    t.meter = meter_->text();
+    t.ct = ct_->text();
+    t.vt = vt_->text();
+    t.multiplier = multiplier_->text();
+    t.engineer = engineer_->text();
+    t.note = note_->text();
+    t.primaryRegister = primary_->isChecked();
     if (fromValue_) {
         t.fromValue = fromValue_->text();
         t.toValue = toValue_->text();
         t.fromTime = fromTime_->dateTime();
         t.toTime = toTime_->dateTime();
+        t.recording = recording_->text();
     }
     return t;
 }

@@ -12,13 +12,15 @@ class QLineEdit;
 
 namespace pm {
 
-// A job's particulars as typed: site, meter, ratios, register and its readings. The texts are
-// read by readJobForm, which says what is wrong rather than guess.
+// A job's particulars as typed: site, meter, ratios, register and its readings, and a recording
+// over their period. The texts are read by readJobForm, which says what is wrong rather than
+// guess.
 struct JobFormTexts {
     QString site, meter, ct, vt, multiplier, engineer, note;
     bool primaryRegister = false;
     QString fromValue, toValue; // empty: not entered
     QDateTime fromTime, toTime;
+    QString recording; // a CSV log over the period; empty: none
 };
 std::optional<Job> readJobForm(const Job& base, const JobFormTexts& texts, QString* error);
 
@@ -42,6 +44,7 @@ private:
     QLineEdit* toValue_ = nullptr;
     QDateTimeEdit* fromTime_ = nullptr;
     QDateTimeEdit* toTime_ = nullptr;
+    QLineEdit* recording_ = nullptr;
     QLabel* problem_;
 };
 
