@@ -231,6 +231,19 @@ TEST(JobStore, BringsTheFirstSchemaUpToDateAndRefusesANewerOne) {
         EXPECT_EQ(store->list({"", "", QDate(2025, 6, 1), {}, 0})->size(), 1u);
     }
     {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bad-ratio");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec("UPDATE jobs SET ct = '200:5'");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("bad-ratio");
+    {
+        auto store = openStore(path);
+        EXPECT_FALSE(store->job(1));
+        EXPECT_TRUE(store->lastError().contains("\"200:5\"")) << store->lastError().toStdString();
+    }
+    {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer-schema");
         db.setDatabaseName(path);
         ASSERT_TRUE(db.open());

@@ -46,10 +46,6 @@ QString containing(const QString& text) {
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
-Ratio ratioFrom(const QVariant& value) {
-    return parseRatio(value.toString()).value_or(Ratio{});
-}
-
 } // namespace
 
 JobStore::JobStore(JobsLocation location) : location_(std::move(location)) {
@@ -318,8 +314,18 @@ std::optional<Job> JobStore::job(qint64 id) {
     job.id = id;
     job.site = q.value(0).toString();
     job.meter = q.value(1).toString();
-    job.ct = ratioFrom(q.value(2));
-    job.vt = ratioFrom(q.value(3));
+    // A ratio edited by hand into nonsense is said, never taken for 1/1.
+    const std::optional<Ratio> ct = parseRatio(q.value(2).toString());
+    const std::optional<Ratio> vt = parseRatio(q.value(3).toString());
+    if (!ct || !vt) {
+        fail(QStringLiteral("Cannot read the jobs"),
+             QStringLiteral("job %1 has the ratios \"%2\" and \"%3\", not such as 200/5")
+                 .arg(id)
+                 .arg(q.value(2).toString(), q.value(3).toString()));
+        return std::nullopt;
+    }
+    job.ct = *ct;
+    job.vt = *vt;
     job.multiplier = q.value(4).toDouble();
     job.engineer = q.value(5).toString();
     job.note = q.value(6).toString();
