@@ -41,7 +41,7 @@ bool PgServer::run(const QStringList& command, QString* output) {
     QStringList argv = command;
     if (::geteuid() == 0)
         argv = QStringList{"-u", "postgres", "--"} + argv;
-    p.start(::geteuid() == 0 ? QStringLiteral("runuser") : argv.takeFirst(), argv);
+    p.start(::geteuid() == 0 ? QStringLiteral("/usr/sbin/runuser") : argv.takeFirst(), argv);
     const bool done = p.waitForFinished(120000);
     if (output)
         *output = QString::fromLocal8Bit(p.readAll());
