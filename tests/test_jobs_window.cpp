@@ -47,6 +47,8 @@ TEST(JobsWindow, SavesTheLiveReadingAndShowsItInTheJobsWindow) {
     settings.commonTerminal = 2;
     tab.setSettings(settings);
     JobGroup group(tab.jobs, tab);
+    QDateTime now(QDate(2026, 3, 2), QTime(10, 0), Qt::UTC);
+    tab.clock = [&now] { return now; };
     auto* asFound = group.findChild<QPushButton*>("JobSaveAsFound");
     ASSERT_TRUE(asFound);
     EXPECT_FALSE(asFound->isEnabled()); // no job, no reading
@@ -63,10 +65,17 @@ TEST(JobsWindow, SavesTheLiveReadingAndShowsItInTheJobsWindow) {
     group.refresh();
     ASSERT_TRUE(asFound->isEnabled());
     EXPECT_TRUE(group.findChild<QLabel*>("JobPrimary")->text().startsWith("Primary P 878.0 kW"));
+    // The link lost: the reading shown is too old to be the installation as found.
+    now = now.addMSecs(JobGroup::kFreshMsecs + 1);
+    asFound->click();
+    EXPECT_TRUE(tab.jobs.job()->checks.empty());
+    EXPECT_TRUE(group.findChild<QLabel*>("JobSaveProblem")->text().contains("Not saved"));
+    tab.liveReading(reversedReading());
     asFound->click();
     ASSERT_EQ(tab.jobs.job()->checks.size(), 1u)
         << group.findChild<QLabel*>("JobSaveProblem")->text().toStdString();
     EXPECT_EQ(tab.jobs.job()->checks[0].kind, CheckKind::AsFound);
+    EXPECT_EQ(tab.jobs.job()->checks[0].time, now); // when the reading came
     EXPECT_TRUE(
         group.findChild<QLabel*>("JobCurrent")->toolTip().contains("1 as found, 0 as left"));
 

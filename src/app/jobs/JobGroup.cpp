@@ -143,8 +143,17 @@ void JobGroup::pick(const QString& offer) {
 }
 
 void JobGroup::save(CheckKind kind) {
+    // The meter answers once a second; a reading much older means the link is gone, and the
+    // reading shown is no longer the installation as it is.
+    const QDateTime taken = tab_.readingTime();
+    if (!taken.isValid() || taken.msecsTo(tab_.clock()) > kFreshMsecs) {
+        problem_->setText(QStringLiteral("Not saved: the last live reading is more than %1 s "
+                                         "old. Is the meter still linked?")
+                              .arg(kFreshMsecs / 1000));
+        return;
+    }
     QString error;
-    if (!session_.saveCheck(kind, tab_.clock().toUTC(), tab_.texts(), tab_.settings(), &error))
+    if (!session_.saveCheck(kind, taken.toUTC(), tab_.texts(), tab_.settings(), &error))
         problem_->setText(error);
     else
         problem_->setText(QStringLiteral("Saved as %1.")

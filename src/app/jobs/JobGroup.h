@@ -20,6 +20,9 @@ enum class CheckKind;
 // and "Save as left" for the live reading.
 class JobGroup : public QGroupBox {
 public:
+    // A live reading older than this is not saved.
+    static constexpr qint64 kFreshMsecs = 5000;
+
     JobGroup(JobSession& session, WiringTab& tab, QWidget* parent = nullptr);
 
     // Brings the group up to date with the job and the reading.

@@ -13,6 +13,7 @@ void WiringTab::liveReading(const ReadingTexts& texts) {
         return;
     for (int f = 0; f < kFieldCount; ++f)
         texts_.setText(Field(f), texts.text(Field(f)));
+    readingTime_ = clock();
     const bool first = !haveReading_;
     haveReading_ = true;
     check(first);

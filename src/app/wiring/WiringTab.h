@@ -45,6 +45,8 @@ public:
     // The texts checked, as the panel showed them.
     const Panel& texts() const { return texts_; }
     const WiringResult& result() const { return result_; }
+    // When the last live reading came, by `clock`; invalid before the first.
+    const QDateTime& readingTime() const { return readingTime_; }
     // The verdict, renewed only when the best match changes.
     const QString& verdict() const { return verdict_; }
     // Other matches, the notes and every channel's powers, a line each.
@@ -68,6 +70,7 @@ private:
     WiringResult result_;
     QString heldKey_;
     QString verdict_;
+    QDateTime readingTime_;
 };
 
 } // namespace pm
