@@ -155,6 +155,34 @@ TEST(JobBackBilling, AStillMeterHasNoKAndSaysTheRegisterCannotTell) {
     EXPECT_TRUE(bill.noK.contains("cannot come from the register")) << bill.noK.toStdString();
 }
 
+// Correct at 20° leading reads exactly like terminals CAB with both currents reversed at 40°
+// lagging: without line B's terminal there is no one K to bill with.
+TEST(JobBackBilling, AnAmbiguousCheckGivesNoK) {
+    Panel reading;
+    for (const auto& [f, text] :
+         std::initializer_list<std::pair<Field, const char*>>{{Field::U1, "100.0"},
+                                                              {Field::U2, "100.0"},
+                                                              {Field::I1, "5.000"},
+                                                              {Field::I2, "5.000"},
+                                                              {Field::PhaseU1U2, "300.0°"},
+                                                              {Field::PhaseU1I1, "10.0°"},
+                                                              {Field::PhaseU2I2, "310.0°"},
+                                                              {Field::PhaseI1I2, "240.0°"}})
+        reading.setText(f, text);
+    Job job;
+    job.from = RegisterReading{0, day(1)};
+    job.to = RegisterReading{100, day(2)};
+    job.checks.push_back(makeCheck(CheckKind::AsFound, day(2), {}, reading, WiringSettings{}));
+    ASSERT_TRUE(job.checks.back().verdict.ambiguous);
+    const BackBilling bill = jobBackBilling(job);
+    EXPECT_FALSE(bill.k);
+    EXPECT_TRUE(bill.noK.contains("more than one connection")) << bill.noK.toStdString();
+
+    job.checks.push_back(makeCheck(CheckKind::AsFound, day(2), {}, reading, commonB()));
+    EXPECT_FALSE(job.checks.back().verdict.ambiguous);
+    EXPECT_DOUBLE_EQ(*jobBackBilling(job).k, 1.0);
+}
+
 TEST(JobBackBilling, TheLastAsFoundCheckCounts) {
     Job job;
     job.from = RegisterReading{0, day(1)};

@@ -93,13 +93,18 @@ BackBilling jobBackBilling(const Job& job) {
                                        "cover ran as the part it does.");
     } else if (const JobCheck* found = job.last(CheckKind::AsFound)) {
         in.kSource = QStringLiteral("the as-found check of %1").arg(jobTimeText(found->time));
-        in.k = found->verdict.k;
+        in.k = found->verdict.ambiguous ? std::nullopt : found->verdict.k;
         if (found->settings.system != WiringSystem::ThreeWire && !found->verdict.k)
             in.noK = QStringLiteral("A check of this system gives no single K for the energy: the "
                                     "period's energy cannot come from the register.");
         else if (!found->verdict.matched)
             in.noK = QStringLiteral("No standard connection explains the as-found reading: there "
                                     "is no K, and the period's energy cannot come from the "
+                                    "register.");
+        else if (found->verdict.ambiguous)
+            in.noK = QStringLiteral("The as-found reading fits more than one connection, with "
+                                    "different K (say which terminal carries line B and check "
+                                    "again): the period's energy cannot come from the "
                                     "register.");
         else if (!found->verdict.k)
             in.noK = QStringLiteral("The meter stood still as found (K none): the period's energy "

@@ -24,8 +24,10 @@ struct CheckVerdict {
     bool correct = false;    // the best explanation is the correct connection
     QString connection;      // "terminals BAC, I1 -C, I2 +A"; empty when none matched
     std::optional<double> k; // none: no match, or the meter stands still
-    double loadAngle = 0;    // fitted, degrees lagging
-    QString verdict;         // the sentence the Wiring tab shows
+    // Other connections explain the reading as well, with another K: the energy cannot rest on it.
+    bool ambiguous = false;
+    double loadAngle = 0; // fitted, degrees lagging
+    QString verdict;      // the sentence the Wiring tab shows
 };
 
 // One reading taken at the installation, as the instrument gave it and as the check judged it.

@@ -43,6 +43,7 @@ QJsonObject checkJson(const Job& job, const JobCheck& c) {
         {"verdict", c.verdict.verdict},
         {"k", optional(c.verdict.k, 3)},
         {"correct", c.verdict.correct},
+        {"ambiguous", c.verdict.ambiguous},
         {"load_angle", rounded(c.verdict.loadAngle, 1)},
         {"block", QString::fromLatin1(c.block.toHex(' ').toUpper())},
         {"texts", QJsonArray::fromStringList(c.texts)},

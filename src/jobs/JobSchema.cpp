@@ -27,7 +27,8 @@ std::vector<QStringList> jobMigrations(bool postgres) {
                 .arg(id),
             QStringLiteral("CREATE INDEX checks_job ON checks (job_id)"),
         },
-        // 2: the register readings, a recording over their period, and the list by date.
+        // 2: the register readings, a recording over their period, whether a check's K is one of
+        // several, and the list by date.
         {
             QStringLiteral("ALTER TABLE jobs ADD COLUMN primary_register INTEGER NOT NULL "
                            "DEFAULT 0"),
@@ -39,6 +40,7 @@ std::vector<QStringList> jobMigrations(bool postgres) {
             QStringLiteral("ALTER TABLE jobs ADD COLUMN recording_registered DOUBLE PRECISION"),
             QStringLiteral("ALTER TABLE jobs ADD COLUMN recording_real DOUBLE PRECISION"),
             QStringLiteral("ALTER TABLE jobs ADD COLUMN recording_covered DOUBLE PRECISION"),
+            QStringLiteral("ALTER TABLE checks ADD COLUMN ambiguous INTEGER NOT NULL DEFAULT 0"),
             QStringLiteral("CREATE INDEX jobs_created ON jobs (created, id)"),
         },
     };

@@ -175,8 +175,8 @@ bool JobStore::insertCheck(qint64 jobId, JobCheck& c) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(QStringLiteral(
         "INSERT INTO checks (job_id, kind, time, block, texts, system, common_terminal, "
-        "first_element, load_min, load_max, matched, correct, connection, k, load_angle, verdict) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+        "first_element, load_min, load_max, matched, correct, connection, k, load_angle, verdict, "
+        "ambiguous) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     q.addBindValue(jobId);
     q.addBindValue(checkKindName(c.kind));
     q.addBindValue(timeText(c.time));
@@ -194,6 +194,7 @@ bool JobStore::insertCheck(qint64 jobId, JobCheck& c) {
     q.addBindValue(optionalDouble(c.verdict.k));
     q.addBindValue(c.verdict.loadAngle);
     q.addBindValue(text(c.verdict.verdict));
+    q.addBindValue(int(c.verdict.ambiguous));
     if (!q.exec() || !q.next())
         return fail(QStringLiteral("Cannot save the check"), q.lastError().text());
     c.id = q.value(0).toLongLong();
@@ -343,7 +344,7 @@ std::optional<Job> JobStore::job(qint64 id) {
     QSqlQuery c(db);
     c.prepare(QStringLiteral(
         "SELECT id, kind, time, block, texts, system, common_terminal, first_element, load_min, "
-        "load_max, matched, correct, connection, k, load_angle, verdict FROM checks "
+        "load_max, matched, correct, connection, k, load_angle, verdict, ambiguous FROM checks "
         "WHERE job_id = ? ORDER BY time, id"));
     c.addBindValue(id);
     if (!c.exec()) {
@@ -370,6 +371,7 @@ std::optional<Job> JobStore::job(qint64 id) {
             check.verdict.k = c.value(13).toDouble();
         check.verdict.loadAngle = c.value(14).toDouble();
         check.verdict.verdict = c.value(15).toString();
+        check.verdict.ambiguous = c.value(16).toInt() != 0;
         job.checks.push_back(check);
     }
     return job;

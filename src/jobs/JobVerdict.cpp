@@ -2,6 +2,8 @@
 
 #include "analysis/WiringVerdict.h"
 
+#include <cmath>
+
 namespace pm {
 
 CheckVerdict verdictOf(const WiringResult& result) {
@@ -14,6 +16,10 @@ CheckVerdict verdictOf(const WiringResult& result) {
         v.connection = best.connection.name();
         v.k = best.k;
         v.loadAngle = best.loadAngle;
+        for (const ThreeWireMatch& m : result.threeWire)
+            if (m.k.has_value() != best.k.has_value() ||
+                (m.k && std::abs(*m.k - *best.k) >= 0.0005))
+                v.ambiguous = true;
     } else if (!result.fourWire.empty()) {
         // A four-wire check names each element's current; it gives no K for the energy.
         const FourWireMatch& best = result.fourWire.front();

@@ -52,7 +52,7 @@ RecordingCorrection correctFromRecording(const TrendSeries& series, qint64 fromM
         ++c.readings;
         const WiringResult result = checkWiring(wiringReading(series, i), settings);
         const CheckVerdict verdict = verdictOf(result);
-        if (!verdict.k) {
+        if (!verdict.k || verdict.ambiguous) {
             ++c.withoutK;
             continue;
         }

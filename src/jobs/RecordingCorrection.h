@@ -23,8 +23,9 @@ struct RecordingCorrection {
 
 // A reading stands for the time until the next one, at most kTrendGapMsecs (the link was lost
 // beyond it); the last reading of the recording stands for one second, the meter's interval. Only
-// the part inside [fromMsecs, toMsecs) counts. Readings no connection explains, or where the meter
-// stands still, have no K: their time is left uncovered.
+// the part inside [fromMsecs, toMsecs) counts. Readings no connection explains, that several
+// connections with different K explain, or where the meter stands still, have no K: their time is
+// left uncovered.
 RecordingCorrection correctFromRecording(const TrendSeries& series, qint64 fromMsecs,
                                          qint64 toMsecs, const WiringSettings& settings,
                                          const Ratio& ct, const Ratio& vt);
