@@ -1,5 +1,6 @@
 #include "jobs/Job.h"
 
+#include "analysis/WiringVerdict.h"
 #include "jobs/JobVerdict.h"
 #include "protocol/Reading.h"
 
@@ -17,6 +18,12 @@ std::optional<CheckKind> checkKindFromName(QStringView name) {
     if (name == QLatin1String("as left"))
         return CheckKind::AsLeft;
     return std::nullopt;
+}
+
+QString checkKText(const CheckVerdict& verdict) {
+    return QStringLiteral("K = ") + correctionText(verdict.k) +
+           (verdict.ambiguous ? QStringLiteral(" (other connections fit with another K)")
+                              : QString());
 }
 
 QString jobTimeText(const QDateTime& time) {

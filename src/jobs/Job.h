@@ -78,6 +78,9 @@ struct Job {
     const JobCheck* last(CheckKind kind) const;
 };
 
+// "K = 3.583", with "(other connections fit with another K)" where it is one of several.
+QString checkKText(const CheckVerdict& verdict);
+
 // "2026-03-02 10:05 UTC": how a job's times are shown.
 QString jobTimeText(const QDateTime& time);
 

@@ -69,7 +69,7 @@ double paintCheck(QPainter& p, const QRectF& column, double mm, const Job& job, 
     p.setFont(pointFont(9.5, true));
     y = paragraph(p, x, y, w, c->verdict.verdict) + 1 * mm;
     p.setFont(pointFont(8.5));
-    y = paragraph(p, x, y, w, QStringLiteral("K = %1").arg(correctionText(c->verdict.k))) + 2 * mm;
+    y = paragraph(p, x, y, w, checkKText(c->verdict)) + 2 * mm;
     const PrimaryValues v = primaryValues(panel, job.ct, job.vt);
     const QString W = QStringLiteral("W"), var = QStringLiteral("var"), VA = QStringLiteral("VA");
     return paragraph(p, x, y, w,

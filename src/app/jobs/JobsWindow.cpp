@@ -36,9 +36,9 @@ QString checkText(const Job& job, const JobCheck* c) {
     if (!c)
         return QStringLiteral("No check saved.");
     const PrimaryValues v = primaryValues(checkPanel(*c), job.ct, job.vt);
-    return QStringLiteral("%1\n%2\n\n%3\nK = %4\n\nPrimary: P1 %5, P2 %6, total P %7")
+    return QStringLiteral("%1\n%2\n\n%3\n%4\n\nPrimary: P1 %5, P2 %6, total P %7")
         .arg(jobTimeText(c->time), systemName(c->settings), c->verdict.verdict,
-             correctionText(c->verdict.k), powerText(v.p[0], QStringLiteral("W")),
+             checkKText(c->verdict), powerText(v.p[0], QStringLiteral("W")),
              powerText(v.p[1], QStringLiteral("W")), powerText(v.totalP, QStringLiteral("W")));
 }
 
