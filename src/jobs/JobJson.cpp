@@ -216,6 +216,9 @@ QString jobText(const Job& job) {
                           c.verdict.matched ? c.verdict.connection
                                             : QStringLiteral("no standard connection"));
         lines << QStringLiteral("  ") + c.verdict.verdict;
+        if (c.verdict.ambiguous)
+            lines << QStringLiteral("  Other connections fit with another K: say which terminal "
+                                    "carries line B.");
         lines << QStringLiteral("  Primary: P1 %1, P2 %2, total P %3; Q1 %4, Q2 %5")
                      .arg(powerText(v.p[0], QStringLiteral("W")),
                           powerText(v.p[1], QStringLiteral("W")),
