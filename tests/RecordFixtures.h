@@ -2,6 +2,7 @@
 
 #include "Files.h"
 #include "TestVectors.h"
+#include "protocol/Decode.h"
 #include "protocol/Download.h"
 #include "records/RecordTable.h"
 
@@ -16,6 +17,15 @@ inline void downloadRecords(pm::RecordTable& table, int count) {
         pm::recordin(k, vectors[size_t(k - 1) % vectors.size()].block, table);
 }
 
+// The shared vectors that hold what a reading can: a download files them at the first asking.
+inline std::vector<ReadingVector> possibleVectors() {
+    std::vector<ReadingVector> possible;
+    for (const ReadingVector& v : readingVectors())
+        if (pm::readingPossible(v.block))
+            possible.push_back(v);
+    return possible;
+}
+
 // A real meter's reply takes milliseconds on the wire at 9600 baud; on a pseudo-terminal the
 // simulator would answer within microseconds. --wire keeps it to what the line allows.
 inline const QStringList kWireTime{"--wire"};
@@ -28,15 +38,18 @@ struct StoredRecords {
     pm::RecordTable table;
     int count = 0; // 0 when the record file could not be written
 
-    explicit StoredRecords(int n) {
+    // `vectors`: what the records cycle through; all the shared vectors, two of which a download
+    // takes for records stored damaged.
+    explicit StoredRecords(int n, const std::vector<ReadingVector>& vectors = readingVectors()) {
         QByteArray lines;
-        const auto& vectors = readingVectors();
-        for (int k = 1; k <= n; ++k)
-            lines += vectors[size_t(k - 1) % vectors.size()].block.toHex(' ') + '\n';
+        for (int k = 1; k <= n; ++k) {
+            const QByteArray& block = vectors[size_t(k - 1) % vectors.size()].block;
+            lines += block.toHex(' ') + '\n';
+            pm::recordin(k, block, table);
+        }
         if (!writeFile(file, lines))
             return;
         count = n;
-        downloadRecords(table, n);
     }
     // The simulator's options for a meter holding them.
     QStringList simOptions() const { return QStringList{"--record-file", file} + kWireTime; }

@@ -9,6 +9,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTabBar>
 #include <QTableView>
@@ -41,6 +42,11 @@ struct WindowFixture : ::testing::Test {
         return m->data(m->index(row, col)).toString();
     }
     int rows() const { return grid()->model()->rowCount(); }
+    // The window at the size it was designed for (the offscreen screen is smaller).
+    void showAtDesignedSize() {
+        form.resize(907, 669 + form.menuBar()->sizeHint().height());
+        QApplication::processEvents();
+    }
 
     // A real mouse click on a tab, so that the tab bar's own signals run.
     void clickTab(int index) {

@@ -1,4 +1,8 @@
+#include "analysis/WiringCheck.h"
+#include "analysis/WiringVerdict.h"
 #include "fakes/SimProcess.h"
+#include "protocol/Decode.h"
+#include "protocol/Reading.h"
 #include "sim/SimOptions.h"
 #include "sim/WiringScenario.h"
 
@@ -44,8 +48,8 @@ TEST(CliWiring, ChecksABlockAndRefusesABadCommandLine) {
     const CliRun block = runCli({"wiring", "--block", kReversedCt, "--common", "2"});
     ASSERT_EQ(block.exitCode, 0) << block.err.toStdString();
     EXPECT_TRUE(QString::fromUtf8(block.out).contains(
-        "Element 1 current reversed (I1 = \u2212Ia). The meter registers "
-        "27.9% of the energy: K = 3.583."))
+        "Element 1 current reversed (I1 = \u2212Ia). Load angle 25.8\u00B0 lagging (PF 0.900). "
+        "The meter registers 27.9% of the energy: K = 3.583."))
         << block.out.toStdString();
 
     // Currents swapped at unity power factor (U1I1 270°, U2I2 90°): the meter stands still.
@@ -125,4 +129,100 @@ TEST(SimWiring, ScenariosGiveTheAnglesOfTheirConnection) {
     ASSERT_EQ(ok.outcome, SimOptions::Run) << ok.message.toStdString();
     ASSERT_TRUE(ok.config.live);
     EXPECT_EQ(ok.config.live->mid(16, 4).toHex(' ').toUpper(), "36 09 E6 0D") << "235.8°, 355.8°";
+}
+
+// Correct at a load angle of 0°, no line B: more than one answer, each with its figures.
+TEST(CliWiring, SaysWhenAReadingIsNotUniqueAndFindsLineBFromEarth) {
+    const char* const correctAt0 =
+        "10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 60 09 2C 01 E4 0C 88 13";
+    const CliRun open = runCli({"wiring", "--block", correctAt0, "--format", "json"});
+    ASSERT_EQ(open.exitCode, 0) << open.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(open.out).object();
+    EXPECT_FALSE(o["unique"].toBool());
+    EXPECT_TRUE(o["common"].isNull());
+    const QJsonArray matches = o["matches"].toArray();
+    ASSERT_GE(matches.size(), 2);
+    for (const QJsonValue& m : matches) {
+        EXPECT_TRUE(m.toObject()["k"].isDouble());
+        EXPECT_TRUE(m.toObject()["pf"].isDouble());
+        EXPECT_EQ(m.toObject()["u1"].toString(), "+");
+    }
+    EXPECT_FALSE(o["verdict"].toString().startsWith("Correct"));
+
+    // U1 from terminal 1 to earth 100 V, U2 from terminal 3 about nothing: line B on 3.
+    const char* const earth3 = "10 27 28 00 00 00 00 00 01 01 03 03 00 00 00 00 00 00 00 00 88 13";
+    const CliRun found =
+        runCli({"wiring", "--block", correctAt0, "--earth-block", earth3, "--format", "json"});
+    ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
+    const QJsonObject f = QJsonDocument::fromJson(found.out).object();
+    EXPECT_EQ(f["common"].toInt(), 3);
+    EXPECT_EQ(f["earth"].toString(),
+              "Terminal 3 is at earth (U1 = 100.0 V, U2 = 0.4 V): line B is on terminal 3.");
+
+    for (const QStringList& bad :
+         {QStringList{"wiring", "--block", correctAt0, "--earth-block", earth3, "--common", "2"},
+          QStringList{"wiring", "--block", correctAt0, "--earth-block", earth3, "--system", "3p4w"},
+          QStringList{"wiring", "--block", correctAt0, "--earth-block", "10 27"},
+          QStringList{"wiring", "--earth-port", "/tmp/a", "--port", "/tmp/b"},
+          QStringList{"wiring", "--block", correctAt0, "--load-angle", "0:361"}}) {
+        const CliRun run = runCli(bad);
+        EXPECT_EQ(run.exitCode, 2) << bad.join(' ').toStdString();
+    }
+    EXPECT_EQ(runCli({"wiring", "--block", correctAt0, "--load-angle", "120:240"}).exitCode, 0);
+
+    // No current on either channel: never "correct".
+    const CliRun none =
+        runCli({"wiring", "--format", "json", "--block",
+                "10 27 10 27 00 00 00 00 01 01 03 03 B8 0B 58 02 2E 02 E6 0D 88 13"});
+    const QJsonObject n = QJsonDocument::fromJson(none.out).object();
+    EXPECT_TRUE(n["matches"].toArray().isEmpty());
+    EXPECT_EQ(n["verdict"].toString(),
+              "No current on elements 1 and 2: the meter registers nothing.");
+    EXPECT_EQ(n["dead"].toObject()["no_current"].toArray(), QJsonArray({1, 2}));
+}
+
+// The reading to earth and the check's own, one after the other from the simulated meter.
+TEST(CliWiring, TakesTheReadingToEarthFromThePortFirst) {
+    SimProcess sim({"--wiring", "3p3w:ABC:-A:+C", "--load-angle", "25.8"});
+    ASSERT_TRUE(sim.ok());
+    const CliRun run = runCli({"wiring", "--earth-port", sim.device(), "--format", "json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("line B is on terminal 2")) << run.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(o["common"].toInt(), 2);
+    EXPECT_TRUE(o["unique"].toBool()) << run.out.toStdString();
+    EXPECT_EQ(o["matches"].toArray().first().toObject()["i1"].toString(), "-A");
+}
+
+// The simulator's faults beyond the connection, as the check reads them from its block.
+TEST(SimWiring, FaultsBeyondTheConnectionReachTheCheck) {
+    const auto check = [](const QStringList& options) {
+        const pm::sim::SimOptions o = pm::sim::parseSimOptions(options);
+        EXPECT_EQ(o.outcome, pm::sim::SimOptions::Run) << o.message.toStdString();
+        pm::Panel panel;
+        if (o.config.live)
+            pm::livein(*o.config.live, panel);
+        pm::WiringSettings s;
+        s.commonTerminal = 2;
+        return pm::checkWiring(pm::WiringReading::fromTexts(panel), s);
+    };
+    EXPECT_TRUE(pm::wiringVerdict(check({"--wiring", "3p3w", "--negative-sequence"}))
+                    .startsWith("The meter registers correctly (K = 1.000); its voltage terminals "
+                                "see negative sequence (C, B, A)"));
+    const pm::WiringResult vt = check({"--wiring", "3p3w", "--reversed-vt", "2"});
+    ASSERT_EQ(vt.threeWire.size(), 1u);
+    EXPECT_TRUE(vt.threeWire.front().connection.u2Reversed);
+    EXPECT_TRUE(pm::wiringVerdict(check({"--wiring", "3p3w", "--dead", "u2", "--load-angle", "25"}))
+                    .startsWith("No voltage on element 2: the meter registers element 1 only."));
+    const pm::WiringResult unbalanced =
+        check({"--wiring", "3p3w:ABC:-A:+C", "--load-angle", "20", "--load-angle-c", "30"});
+    ASSERT_EQ(unbalanced.threeWire.size(), 1u);
+    EXPECT_NEAR(*unbalanced.threeWire.front().k, 4.599, 0.01);
+
+    using pm::sim::SimOptions;
+    for (const QStringList& bad : {QStringList{"--wiring", "3p3w", "--dead", "u3"},
+                                   QStringList{"--wiring", "3p3w", "--reversed-vt", "3"},
+                                   QStringList{"--negative-sequence"}})
+        EXPECT_EQ(pm::sim::parseSimOptions(bad).outcome, SimOptions::UsageError)
+            << bad.join(' ').toStdString();
 }

@@ -4,6 +4,7 @@
 #include "TestVectors.h"
 #include "fakes/DiskFaults.h"
 #include "fakes/PortList.h"
+#include "fakes/Pty.h"
 #include "fakes/SimProcess.h"
 #include "fakes/WaitUntil.h"
 #include "link/TimerDriver.h"
@@ -120,7 +121,7 @@ TEST(EndToEnd, SurvivesGarbledAndShortRepliesAndShowsTheNextGoodReading) {
 }
 
 TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
-    const StoredRecords meter(30);
+    const StoredRecords meter(30, possibleVectors());
     ASSERT_EQ(meter.count, 30);
     SimProcess sim(meter.simOptions() + QStringList{"--drop", "0.2", "--faults-on", "records",
                                                     "--seed", "4", "--verbose"});
@@ -143,7 +144,8 @@ TEST(EndToEnd, DownloadsOnTheReplyAndAsksAgainForWhatTheLineLost) {
         });
     };
     program.core.start();
-    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 20000))
+    // Each lost reply holds the line for a second.
+    ASSERT_TRUE(waitUntil([&] { return asked && !pm::downloadRunning(program.core.form); }, 45000))
         << sim.log().toStdString();
 
     const pm::DownloadState& d = program.core.form.download;
@@ -360,6 +362,43 @@ TEST(EndToEndCli, LiveOutputLogsAcrossAMeterSwitchedOffAndOn) {
     for (std::size_t i = 1; i < load.series.size(); ++i)
         gap = gap || load.series.msecsAt(i) - load.series.msecsAt(i - 1) > 4000;
     EXPECT_TRUE(gap);
+}
+
+TEST(EndToEndCli, LiveTriesTheNamedPortAgainAtEveryTickOnceTheMeterIsLost) {
+    QTemporaryDir tmp;
+    const QString meter = tmp.filePath("meter");
+    const QString path = tmp.filePath("log.csv");
+    auto sim = std::make_unique<SimProcess>(QStringList{"--link", meter});
+    ASSERT_TRUE(sim->ok());
+    QProcess cli;
+    cli.start(cliProgram(), {"live", "--port", meter, "--format", "csv", "--output", path});
+    QString err;
+    auto errSays = [&](const char* text) {
+        err += QString::fromLocal8Bit(cli.readAllStandardError());
+        return err.contains(text);
+    };
+    ASSERT_TRUE(waitUntil([&] { return readFile(path).count('\n') >= 2; }, 15000))
+        << err.toStdString();
+    sim.reset();
+    ASSERT_TRUE(waitUntil([&] { return errSays("Lost the link to the meter"); }, 15000))
+        << err.toStdString();
+    // A silent device in the meter's place: each link request the tool sends it is one tick
+    // (500 ms). Four of them come within 2 s, not once per walk of sixteen port numbers (8 s).
+    Pty silent;
+    ASSERT_TRUE(silent.ok());
+    ASSERT_TRUE(QFile::link(silent.slavePath(), meter));
+    QByteArray requests;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            requests += silent.readAvailable();
+            return requests.size() >= 4 * 3;
+        },
+        12000))
+        << requests.size() << " bytes";
+    EXPECT_EQ(cli.state(), QProcess::Running);
+    cli.terminate();
+    ASSERT_TRUE(cli.waitForFinished(5000));
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
 }
 
 TEST(EndToEndCli, LiveOutputWritesTimesInTheLocalZone) {

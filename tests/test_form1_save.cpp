@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 #include "WorkbookReader.h"
 #include "fakes/AnswerDialog.h"
+#include "fakes/WaitUntil.h"
 #include "records/TableText.h"
 #include "records/TextFile.h"
 #include "records/ViewReport.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -70,10 +72,16 @@ TEST_F(WindowSaving, SaveOnTheRecallViewWritesTheTableAsTextOrWorkbook) {
         static_cast<QDialog&>(d).accept();
     });
     button(2)->click();
+    // The table is written off the window's thread; the file appears whole, once.
+    const auto written = [this](const char* name) {
+        return waitUntil([&] { return QFileInfo::exists(QDir(folder).filePath(name)); }, 20000);
+    };
+    ASSERT_TRUE(written("table.txt"));
     EXPECT_EQ(read("table.txt"), pm::textFileBytes(pm::tableTextLines(form.table(), 2)));
 
     answerSave(1, "table");
     button(2)->click();
+    ASSERT_TRUE(written("table.xls"));
     const SheetContents sheet = readFirstSheet(QDir(folder).filePath("table.xls"));
     ASSERT_TRUE(sheet.ok) << sheet.error.toStdString();
     EXPECT_EQ(sheet.dimension, "A1:G12");

@@ -183,6 +183,25 @@ TEST(JobBackBilling, AnAmbiguousCheckGivesNoK) {
     EXPECT_DOUBLE_EQ(*jobBackBilling(job).k, 1.0);
 }
 
+// Element 2's current missing: element 1 alone, wired right at PF 0.9 lagging, registers
+// cos 55.8° of the √3 cos 25.8° a whole meter would.
+TEST(JobBackBilling, ADeadElementBillsWithTheOtherAlone) {
+    Panel reading;
+    for (const auto& [f, text] :
+         std::initializer_list<std::pair<Field, const char*>>{{Field::U1, "100.0"},
+                                                              {Field::U2, "100.0"},
+                                                              {Field::I1, "5.000"},
+                                                              {Field::I2, "0.000"},
+                                                              {Field::PhaseU1U2, "300.0°"},
+                                                              {Field::PhaseU1I1, "55.8°"}})
+        reading.setText(f, text);
+    const JobCheck check = makeCheck(CheckKind::AsFound, day(2), {}, reading, commonB());
+    ASSERT_TRUE(check.verdict.matched) << check.verdict.verdict.toStdString();
+    ASSERT_TRUE(check.verdict.k);
+    EXPECT_NEAR(*check.verdict.k, std::sqrt(3.0) * cosd(25.8) / cosd(55.8), 1e-9);
+    EXPECT_TRUE(check.verdict.connection.contains("element 1 alone"));
+}
+
 TEST(JobBackBilling, TheLastAsFoundCheckCounts) {
     Job job;
     job.from = RegisterReading{0, day(1)};

@@ -1,9 +1,11 @@
 #include "RecordFixtures.h"
 #include "TestVectors.h"
 #include "WindowFixture.h"
+#include "protocol/Decode.h"
 #include "protocol/Download.h"
 
 #include <QProgressBar>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -61,15 +63,20 @@ struct Download : WindowFixture {
         }
         return 0;
     }
-    // The meter's own record k: the shared vectors in turn, so a shifted block shows.
+    // The meter's own record k: the worked example with k in its frequency (50.00 Hz + k / 100),
+    // so a record filed under another number shows.
     static QByteArray recordBlock(int k) {
-        return readingVectors()[size_t(k - 1) % readingVectors().size()].block;
+        QByteArray b = readingVector("worked_example").block;
+        const int raw = 5000 + k;
+        b[20] = char(raw & 0xFF);
+        b[21] = char(raw >> 8);
+        return b;
     }
     void answer(int k) { port.receive(recordBlock(k)); }
     // Block k of the window's table holds exactly the meter's record k.
     void expectRecord(int k) {
         pm::RecordTable expected;
-        downloadRecords(expected, k);
+        pm::recordin(k, recordBlock(k), expected);
         for (int r = 6 * (k - 1); r < 6 * k; ++r)
             for (int c = 0; c < 7; ++c)
                 EXPECT_EQ(cell(r, c), expected.text(r, c))
@@ -89,28 +96,32 @@ struct Download : WindowFixture {
     void runMeter(int count, const std::function<int(int k, int attempt)>& latency) {
         read();
         port.receive(QByteArray(1, char(count & 0xFF)) + QByteArray(1, char(count >> 8)));
-        std::multimap<qint64, int> due;
+        std::multimap<qint64, std::pair<int, int>> due; // when -> record, attempt
         std::map<int, int> attempts;
         qint64 lineFree = 0;
         for (int steps = 0; pm::downloadRunning(state) && steps < 100000; ++steps) {
             if (!due.empty() && due.begin()->first <= armedAt + state.Readdat.interval()) {
                 clock = std::max(clock, due.begin()->first);
-                answer(due.begin()->second);
+                const auto [k, attempt] = due.begin()->second;
+                port.receive(stored ? stored(k, attempt) : recordBlock(k));
                 due.erase(due.begin());
                 continue;
             }
             const auto before = port.writes.size();
             tick();
             const int k = port.writes.size() > before ? recordOf(port.lastWrite()) : 0;
-            const int ms = k > 0 ? latency(k, ++attempts[k]) : -1;
+            const int attempt = k > 0 ? ++attempts[k] : 0;
+            const int ms = k > 0 ? latency(k, attempt) : -1;
             if (ms >= 0) {
                 lineFree = std::max(clock + ms, lineFree + kReplyOnTheWire);
-                due.emplace(lineFree, k);
+                due.emplace(lineFree, std::pair(k, attempt));
             }
         }
         ASSERT_FALSE(pm::downloadRunning(state));
     }
     static constexpr int kReplyOnTheWire = 26; // the request in and the 22-byte reply out
+    // What runMeter's meter sends for record k at its nth asking; its own record when unset.
+    std::function<QByteArray(int k, int attempt)> stored;
     // A whole download, tick by tick; the records in `unanswered` never get a reply.
     void download(int count, const std::vector<int>& unanswered = {}) {
         read();
@@ -247,11 +258,10 @@ TEST_F(Download, LostReplyIsAskedAgainAndFilledIn) {
     answer(1);
     EXPECT_EQ(nextRequest(), 2);
     tick();
-    EXPECT_EQ(port.writes.size(), 3) << "after a time-out the line stays quiet a reply's wait";
+    EXPECT_EQ(port.writes.size(), 3) << "nothing is sent while record 2's reply may come";
     EXPECT_EQ(nextRequest(), 3);
-    EXPECT_EQ(clock, 400);
+    EXPECT_EQ(clock, 1200) << "a second after record 2 was asked for, the longest a meter takes";
     answer(3);
-    // The pass is over once record 3's reply has had a quiet wait after it; then record 2 alone.
     EXPECT_EQ(nextRequest(), 2);
     EXPECT_EQ(progress()->text(), "Asking again: 1 of 1");
     answer(2);
@@ -261,48 +271,6 @@ TEST_F(Download, LostReplyIsAskedAgainAndFilledIn) {
     for (int k = 1; k <= 3; ++k)
         expectRecord(k);
     EXPECT_TRUE(alerts.shown.isEmpty());
-}
-
-TEST_F(Download, LateReplyIsDiscardedAndItsRecordAskedAgain) {
-    read();
-    port.receiveHex("04 00");
-    EXPECT_EQ(nextRequest(), 1);
-    answer(1);
-    EXPECT_EQ(nextRequest(), 2);
-    tick(); // record 2's time is up
-    clock += 60;
-    answer(2); // and now its reply comes
-    EXPECT_EQ(nextRequest(), 3);
-    EXPECT_EQ(clock, 460) << "a reply's wait of quiet after the late reply";
-    answer(3);
-    EXPECT_EQ(nextRequest(), 4);
-    answer(4);
-    EXPECT_EQ(nextRequest(), 2);
-    answer(2);
-    EXPECT_EQ(nextRequest(), 0);
-    for (int k = 1; k <= 4; ++k)
-        expectRecord(k);
-    EXPECT_TRUE(alerts.shown.isEmpty());
-}
-
-TEST_F(Download, ASecondReplyToOneRequestShowsTheFirstWasNotItsOwn) {
-    read();
-    port.receiveHex("03 00");
-    EXPECT_EQ(nextRequest(), 1);
-    EXPECT_EQ(nextRequest(), 2);
-    answer(1); // record 1's answer, late: taken for record 2 ...
-    clock += 23;
-    answer(2); // ... until record 2's own follows it
-    EXPECT_EQ(nextRequest(), 3);
-    EXPECT_EQ(cell(7, 1), "") << "neither reply is filed under record 2";
-    answer(3);
-    EXPECT_EQ(nextRequest(), 1);
-    answer(1);
-    EXPECT_EQ(nextRequest(), 2);
-    answer(2);
-    EXPECT_EQ(nextRequest(), 0);
-    for (int k = 1; k <= 3; ++k)
-        expectRecord(k);
 }
 
 TEST_F(Download, MoreThanOneReplyInOneEventIsNotFiled) {
@@ -327,52 +295,6 @@ TEST_F(Download, BytesAfterTheCountAreNoSecondCount) {
     answer(2);
     EXPECT_EQ(nextRequest(), 0);
     EXPECT_EQ(recordRequests(), 2);
-}
-
-TEST_F(Download, ShortReplyIsClearedAtItsTimeOutAndIsNoLateReply) {
-    read();
-    port.receiveHex("02 00");
-    EXPECT_EQ(nextRequest(), 1);
-    port.queueWithoutEvent(recordBlock(1).left(10));
-    tick();
-    EXPECT_EQ(port.bytesWaiting(), 0);
-    EXPECT_EQ(nextRequest(), 2);
-    answer(2);
-    EXPECT_EQ(nextRequest(), 1);
-    answer(1);
-    EXPECT_EQ(nextRequest(), 0);
-    expectRecord(1);
-    expectRecord(2);
-    EXPECT_EQ(state.download.lateReplies, 0);
-}
-
-TEST_F(Download, OneReplyLateBy150Or400MsLandsInItsOwnBlockUnderEitherPacing) {
-    for (const auto pacing : {pm::Pacing::Fixed, pm::Pacing::Reply})
-        for (const int late : {150, 400}) {
-            SCOPED_TRACE(testing::Message()
-                         << "late " << late << " reply pacing " << (pacing == pm::Pacing::Reply));
-            state.download.pacing = pacing;
-            form.table().gridinit();
-            alerts.shown.clear();
-            runMeter(8, [late](int k, int attempt) {
-                return k == 3 && attempt == 1 ? late : kReplyOnTheWire;
-            });
-            EXPECT_TRUE(alerts.shown.isEmpty());
-            EXPECT_EQ(rows(), 48);
-            for (int k = 1; k <= 8; ++k)
-                expectRecord(k);
-            EXPECT_GT(state.download.pass, 0) << "record 3 was asked again";
-        }
-}
-
-TEST_F(Download, FixedPacingNamesWhatALateMeterSentAndAdvisesReplyPacing) {
-    runMeter(5, [](int, int) { return 176; });
-    EXPECT_EQ(rows(), 6) << "not one reply was filed";
-    EXPECT_EQ(cell(1, 1), "");
-    ASSERT_EQ(alerts.shown.size(), 1);
-    EXPECT_EQ(alerts.shown[0].second,
-              "Read Error.\r\nRecords 1 to 5 did not arrive.\r\nThe meter answers later than "
-              "100 ms; try phasemeter --pacing reply.");
 }
 
 TEST_F(Download, ReplyPacingLearnsASlowMetersTimeUpToOneSecond) {
@@ -449,28 +371,6 @@ TEST_F(Download, SilentMeterEndsTheDownloadWithItsButtonsBack) {
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].second,
               "Read Error.\r\nThe meter stopped answering.\r\nRecords 3 to 50 did not arrive.");
-}
-
-TEST_F(Download, ReplyPacingStepsOnTheReplyAndOnTheFallback) {
-    state.download.pacing = pm::Pacing::Reply;
-    read();
-    port.receiveHex("03 00");
-    EXPECT_EQ(nextRequest(), 1);
-    EXPECT_EQ(clock, 25) << "once the line has been quiet for a reply's time";
-    port.receive(block.left(10));
-    EXPECT_EQ(port.writes.size(), 2) << "a reply in part is not the whole reply";
-    port.receive(block.mid(10));
-    EXPECT_EQ(nextRequest(), 2);
-    EXPECT_EQ(clock, 50);
-    // No reply: the fallback, 100 ms after the request, ends its time; then a quiet wait.
-    EXPECT_EQ(nextRequest(), 3);
-    EXPECT_EQ(clock, 250);
-    port.receive(block);
-    EXPECT_EQ(nextRequest(), 2) << "asked again";
-    port.receive(block);
-    EXPECT_EQ(nextRequest(), 0);
-    EXPECT_TRUE(pollingAndButtonsBack());
-    EXPECT_EQ(cell(7, 1), "220.00");
 }
 
 TEST_F(Download, AfterClearALinkLostWhileTheCountIsAwaitedNamesNoRecords) {
@@ -602,4 +502,265 @@ TEST_F(Download, CountsAboveTheLastRecordCodeStopAtRecord10000) {
     read();
     port.receiveHex("00 80");
     EXPECT_EQ(state.reccount, 32767);
+}
+
+// One request is on the line at a time, so a late reply can only be its own: filed, and the next
+// request waits for a reply's time of quiet after it.
+TEST_F(Download, LateReplyWithOnlyItsRequestOnTheLineIsFiled) {
+    read();
+    port.receiveHex("03 00");
+    EXPECT_EQ(nextRequest(), 1);
+    answer(1);
+    EXPECT_EQ(nextRequest(), 2);
+    tick(); // record 2's time is up at 300
+    clock += 60;
+    answer(2);
+    EXPECT_EQ(nextRequest(), 3);
+    EXPECT_EQ(clock, 385);
+    answer(3);
+    EXPECT_EQ(nextRequest(), 0);
+    EXPECT_EQ(recordRequests(), 3) << "nothing asked again";
+    for (int k = 1; k <= 3; ++k)
+        expectRecord(k);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    EXPECT_EQ(note(), "The meter answers later than 100 ms; phasemeter --pacing reply is faster.");
+}
+
+TEST_F(Download, ReplyComingJustInsideTheLongestWaitIsFiledUnderEitherPacing) {
+    for (const auto pacing : {pm::Pacing::Fixed, pm::Pacing::Reply}) {
+        SCOPED_TRACE(pacing == pm::Pacing::Reply ? "reply pacing" : "fixed pacing");
+        state.download.pacing = pacing;
+        form.table().gridinit();
+        runMeter(4, [](int k, int) { return k == 2 ? 999 : kReplyOnTheWire; });
+        EXPECT_EQ(recordRequests() % 4, 0) << "each record asked for once";
+        for (int k = 1; k <= 4; ++k)
+            expectRecord(k);
+        EXPECT_TRUE(alerts.shown.isEmpty());
+        port.writes.clear();
+    }
+}
+
+// A reply the fragment of which was waiting at the time-out is finished late and filed; a
+// fragment never finished is cleared a second after its request and the record asked again.
+TEST_F(Download, ReplyInPartAtItsTimeOutIsWaitedForAndAFragmentCleared) {
+    read();
+    port.receiveHex("02 00");
+    EXPECT_EQ(nextRequest(), 1);
+    port.queueWithoutEvent(recordBlock(1).left(10));
+    tick();
+    EXPECT_EQ(port.bytesWaiting(), 10) << "the rest may come";
+    clock += 5;
+    port.receive(recordBlock(1).mid(10));
+    EXPECT_EQ(nextRequest(), 2);
+    port.queueWithoutEvent(recordBlock(2).left(10));
+    EXPECT_EQ(nextRequest(), 2) << "asked again";
+    EXPECT_EQ(clock, 1230) << "a second after it was asked for";
+    answer(2);
+    EXPECT_EQ(nextRequest(), 0);
+    expectRecord(1);
+    expectRecord(2);
+}
+
+TEST_F(Download, FixedPacingTakesAMeterLateOnEveryReplyAtItsOwnPaceAndAdvises) {
+    runMeter(10, [](int, int) { return 150; });
+    EXPECT_EQ(recordRequests(), 10);
+    for (int k = 1; k <= 10; ++k)
+        expectRecord(k);
+    EXPECT_TRUE(alerts.shown.isEmpty()) << "every record came";
+    EXPECT_EQ(note(), "The meter answers later than 100 ms; phasemeter --pacing reply is faster.");
+    EXPECT_EQ(clock, 100 + 10 * (150 + 25)) << "each reply then a reply's time of quiet";
+
+    state.download.pacing = pm::Pacing::Reply;
+    runMeter(3, [](int, int) { return 150; });
+    EXPECT_EQ(note(), "") << "no advice where it was taken";
+}
+
+// The reproductions of misfiled records: two late replies whose waits overlap.
+TEST_F(Download, TwoOverlappingLateRepliesLandInTheirOwnBlocksUnderEitherPacing) {
+    struct Case {
+        int count;
+        std::map<int, int> late;
+    };
+    for (const auto pacing : {pm::Pacing::Fixed, pm::Pacing::Reply})
+        for (const Case& c : {Case{88, {{81, 663}, {85, 263}}}, Case{20, {{9, 593}, {16, 315}}}}) {
+            SCOPED_TRACE(testing::Message() << "pacing " << (pacing == pm::Pacing::Reply)
+                                            << " first late " << c.late.begin()->first);
+            state.download.pacing = pacing;
+            alerts.shown.clear();
+            port.writes.clear();
+            runMeter(c.count, [&c](int k, int attempt) {
+                const auto late = c.late.find(k);
+                return late != c.late.end() && attempt == 1 ? late->second : kReplyOnTheWire;
+            });
+            EXPECT_TRUE(alerts.shown.isEmpty());
+            EXPECT_EQ(recordRequests(), c.count);
+            EXPECT_EQ(rows(), 6 * c.count);
+            for (int k = 1; k <= c.count; ++k)
+                expectRecord(k);
+        }
+}
+
+TEST_F(Download, ReplyPacingOnACleanLineGoesOnTheMomentEachReplyIsIn) {
+    state.download.pacing = pm::Pacing::Reply;
+    runMeter(50, [](int, int) { return kReplyOnTheWire; });
+    EXPECT_EQ(clock, 50 * kReplyOnTheWire) << "not a millisecond of waiting for quiet";
+    for (int k = 1; k <= 50; ++k)
+        expectRecord(k);
+}
+
+TEST_F(Download, TwoRepliesToOneRequestFileNeitherAndTheRecordIsAskedAgain) {
+    read();
+    port.receiveHex("03 00");
+    EXPECT_EQ(nextRequest(), 1);
+    answer(1);
+    clock += 30;
+    answer(2); // a second reply inside record 1's time
+    EXPECT_EQ(nextRequest(), 2);
+    EXPECT_EQ(cell(1, 1), "") << "record 1 is not filed";
+    answer(2);
+    EXPECT_EQ(nextRequest(), 3);
+    tick(); // record 3's time is up
+    clock += 200;
+    answer(3);
+    clock += 10;
+    answer(2); // another reply within the quiet after the late one
+    EXPECT_EQ(nextRequest(), 1);
+    EXPECT_EQ(clock, 590) << "a reply's time of quiet after the second";
+    answer(1);
+    EXPECT_EQ(nextRequest(), 3);
+    answer(3);
+    EXPECT_EQ(nextRequest(), 0);
+    for (int k = 1; k <= 3; ++k)
+        expectRecord(k);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+}
+
+TEST_F(Download, ReplyNoReadingCanHaveIsAskedAgainAndTheMetersOwnIsFiledAndNamed) {
+    struct Damage {
+        const char* what;
+        int offset;
+        quint8 value;
+    };
+    const Damage damages[] = {{"voltage range code 0", 8, 0},  {"voltage range code 4", 9, 4},
+                              {"current range code 1", 10, 1}, {"current range code 5", 11, 5},
+                              {"voltage high byte", 1, 0x80},  {"frequency high byte", 21, 0xC3},
+                              {"angle of 360.0", 17, 0x0E}};
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        QByteArray bad = recordBlock(2);
+        bad[damage.offset] = char(damage.value);
+        if (damage.offset == 17)
+            bad[16] = char(0x10); // 0x0E10: 3600 tenths
+        ASSERT_FALSE(pm::readingPossible(bad));
+
+        // Garbled once on the line: asked again, and the good reply filed.
+        alerts.shown.clear();
+        port.writes.clear();
+        stored = [&](int k, int attempt) { return k == 2 && attempt == 1 ? bad : recordBlock(k); };
+        runMeter(3, [](int, int) { return kReplyOnTheWire; });
+        EXPECT_EQ(port.writes.count(QByteArray::fromHex("AA 02 00")), 2);
+        expectRecord(2);
+        EXPECT_TRUE(alerts.shown.isEmpty());
+
+        // Stored damaged: the same bytes twice are filed as sent, and named.
+        stored = [&](int k, int) { return k == 2 ? bad : recordBlock(k); };
+        runMeter(3, [](int, int) { return kReplyOnTheWire; });
+        pm::RecordTable expected;
+        pm::recordin(2, bad, expected);
+        EXPECT_EQ(cell(7, 1), expected.text(7, 1));
+        EXPECT_EQ(cell(9, 5), expected.text(9, 5));
+        ASSERT_EQ(alerts.shown.size(), 1);
+        EXPECT_EQ(alerts.shown[0].second,
+                  "Read Error.\r\nRecord 2 is stored damaged in the meter.");
+    }
+    // Different bytes each time: garbled on the line every time, never filed.
+    int n = 0;
+    stored = [&](int k, int) {
+        QByteArray b = recordBlock(k);
+        if (k == 2)
+            b[8] = char(5 + n++);
+        return b;
+    };
+    alerts.shown.clear();
+    runMeter(3, [](int, int) { return kReplyOnTheWire; });
+    expectHeadingsOnly(2);
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].second, "Read Error.\r\nRecord 2 did not arrive.");
+}
+
+TEST_F(Download, GarbledOrShortCountIsAskedAgainTwiceThenNamed) {
+    read();
+    port.receiveHex("05 80"); // high bit set
+    tick();
+    EXPECT_EQ(port.writes.count(kCountCmd), 2) << "asked again once the line is quiet";
+    port.receiveHex("07"); // cut short: never a whole count
+    tick();
+    EXPECT_EQ(port.writes.count(kCountCmd), 2) << "the count has a second to come whole";
+    tick();
+    EXPECT_EQ(port.writes.count(kCountCmd), 3);
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    port.receiveHex("FF FF");
+    tick();
+    EXPECT_FALSE(pm::downloadRunning(state));
+    EXPECT_TRUE(pollingAndButtonsBack());
+    EXPECT_EQ(recordRequests(), 0);
+    EXPECT_EQ(rows(), 6);
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].second, "Read Error.\r\nThe meter's record count could not be read.");
+
+    // A good count on the second asking starts the download.
+    read();
+    port.receiveHex("00 90");
+    tick();
+    port.receiveHex("01 00");
+    EXPECT_EQ(nextRequest(), 1);
+    answer(1);
+    EXPECT_EQ(nextRequest(), 0);
+    expectRecord(1);
+}
+
+TEST(ReadingPossible, AcceptsEveryRealReadingAndTheWholeRanges) {
+    QByteArray b = readingVector("worked_example").block;
+    EXPECT_TRUE(pm::readingPossible(b));
+    for (int code : {1, 2, 3}) {
+        b[8] = char(code);
+        EXPECT_TRUE(pm::readingPossible(b)) << code;
+    }
+    for (int code : {2, 3, 4}) {
+        b[11] = char(code);
+        EXPECT_TRUE(pm::readingPossible(b)) << code;
+    }
+    b[18] = char(0x0F); // 359.9 degrees
+    b[19] = char(0x0E);
+    EXPECT_TRUE(pm::readingPossible(b));
+    b[6] = char(0xFF); // 32767
+    b[7] = char(0x7F);
+    EXPECT_TRUE(pm::readingPossible(b));
+    EXPECT_FALSE(pm::readingPossible(b.left(21)));
+}
+
+// The reliability run's mix: two or three replies late by 30 to 900 ms, anywhere in the download.
+// Not one record may land under another's number, under either pacing.
+TEST_F(Download, MixedLateRepliesNeverMisfileARecord) {
+    QRandomGenerator random(23);
+    for (int run = 0; run < 60; ++run) {
+        const auto pacing = run % 2 ? pm::Pacing::Reply : pm::Pacing::Fixed;
+        state.download.pacing = pacing;
+        std::map<int, int> late;
+        const int count = 20 + random.bounded(30);
+        for (int n = 2 + random.bounded(2); n > 0; --n)
+            late[1 + random.bounded(count)] = 30 + random.bounded(871);
+        SCOPED_TRACE(testing::Message() << "run " << run << " count " << count);
+        alerts.shown.clear();
+        runMeter(count, [&late](int k, int attempt) {
+            const auto it = late.find(k);
+            return it != late.end() && attempt == 1 ? it->second : kReplyOnTheWire;
+        });
+        EXPECT_TRUE(alerts.shown.isEmpty());
+        ASSERT_EQ(rows(), 6 * count);
+        for (int k = 1; k <= count; ++k)
+            expectRecord(k);
+        if (HasFailure())
+            return;
+    }
 }

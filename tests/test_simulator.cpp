@@ -146,6 +146,7 @@ TEST(SimModel, GeneratedRecordsAreValidAndVaried) {
     QStringList currents;
     for (const QByteArray& block : meter.records()) {
         ASSERT_EQ(block.size(), 22);
+        EXPECT_TRUE(pm::readingPossible(block)) << "a download would take it for garbled";
         const pm::Panel p = shown(block);
         // Every field was decoded: nothing is left at the initial texts.
         EXPECT_NE(p.text(pm::Field::U1), pm::Panel::initialText(pm::Field::U1));
@@ -286,11 +287,20 @@ TEST(SimOptionsTest, ReadsOptionsAndRejectsBadOnesAsUsageErrors) {
         {"--late", "0:100"},
         {"--late", "3:-1"},
         {"--late", "3:x"},
+        {"--count-reply", ""},
+        {"--count-reply", "00 80 00"},
+        {"--count-reply", "0"},
+        {"--count-reply", "zz"},
     };
     for (const QStringList& args : bad) {
         const SimOptions o = parseSimOptions(args);
         EXPECT_EQ(o.outcome, SimOptions::UsageError) << args.join(' ').toStdString();
         EXPECT_TRUE(o.message.contains("--help")) << o.message.toStdString();
+    }
+    for (const auto& [arg, bytes] : {std::pair("00 80", "0080"), std::pair("07", "07")}) {
+        const SimOptions o = parseSimOptions({"--count-reply", arg});
+        ASSERT_EQ(o.outcome, SimOptions::Run) << o.message.toStdString();
+        EXPECT_EQ(o.config.countReply->toHex(), bytes);
     }
     EXPECT_EQ(parseSimOptions({"--record-file", "/nonexistent/records.txt"}).outcome,
               SimOptions::IoError);

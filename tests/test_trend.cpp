@@ -289,6 +289,15 @@ TEST(TrendCsv, LoadsWhatIsLoggedAndNamesTheLineThatIsWrong) {
         {csvOf({"2024-05-01T08:00:00Z" + row + "," + QString(2000, '9')}),
          "line 2: \"2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,1...\" is longer than 1024"},
         {csvOf({"2024-05-01T08:00:00Z" + row, "", "2024-05-01T08:00:00Z" + row}), "line 3: empty"},
+        {csvOf({"2024-05-01T08:00:00Z,1,,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17"}),
+         "line 2: U2/V \"\" is not a number"},
+        {csvOf({"2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,"}),
+         "line 2: F/Hz \"\" is not a number"},
+        {csvOf({"2024-05-01T08:00:00Z,,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17",
+                "2024-05-01T08:00:01Z" + row}),
+         "line 2: U1/V \"\" is not a number"},
+        {csvOf({"2024-05-01T08:00:00Z,-,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17"}),
+         "line 2: U1/V \"-\" is not a number"},
     };
     for (const auto& [bytes, message] : faults) {
         load = parseTrendCsv(bytes);
@@ -344,7 +353,8 @@ TEST(TrendCsv, TakesARecordingWhoseLastRowWasCutShortOrBlank) {
     const QString row = ",1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17";
     const QByteArray whole = csvOf({"2024-05-01T08:00:00Z" + row, "2024-05-01T08:00:01Z" + row});
     for (const QByteArray& tail :
-         {QByteArray("2024-05-01T08:00:02Z,1,2,3"), QByteArray("\n"), QByteArray(40, '\0')}) {
+         {QByteArray("2024-05-01T08:00:02Z,1,2,3"), QByteArray("\n"), QByteArray(40, '\0'),
+          QByteArray(40, '\0') + "\n", QByteArray(4, '\0') + "\r\n"}) {
         const TrendCsvLoad load = parseTrendCsv(whole + tail);
         ASSERT_TRUE(load.ok) << load.error.toStdString();
         EXPECT_TRUE(load.lastRowIncomplete);
@@ -531,23 +541,45 @@ TEST(TrendLog, AppendsRowsBehindOneHeaderAndRefusesAnotherFile) {
     EXPECT_FALSE(log.isOpen());
 }
 
-TEST(TrendLog, HandsEachRowToTheDiskOnItsOwn) {
+TEST(TrendLog, ADiskTakingTwoSecondsASyncKeepsUpByWritingWhatWaitsInOneGo) {
     QTemporaryDir tmp;
     const auto gate = std::make_shared<StoreGate>();
+    HandClock clock;
     TrendLog log;
     log.setStoreWrapper(gatedBy(gate));
+    log.setClock(clock.clock());
     QString error;
     const QString path = tmp.filePath("log.csv");
     ASSERT_TRUE(writeFile(path, ""));
     const int syncs = syncCount(path);
     ASSERT_TRUE(log.open(path, &error)) << error.toStdString();
     const Panel panel = panelOf(readingVector("worked_example").texts);
-    for (int k = 0; k < 5; ++k)
-        ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0 + 1000 * k), panel, &error));
+    auto at = [](int k) { return QDateTime::fromMSecsSinceEpoch(kT0 + 1000 * k); };
+    gate->close();
+    const auto opened = qScopeGuard([&] { gate->release(); });
+    ASSERT_TRUE(log.append(at(0), panel, &error));
+    ASSERT_TRUE(waitUntil([&] { return gate->count() == 1; }));
+    // A reading a second, a sync every two: each sync takes the two readings that came during
+    // the one before.
+    int writes = 1;
+    for (int k = 1; k < 60; k += 2) {
+        for (int r = k; r < std::min(k + 2, 60); ++r) {
+            clock.advance(1000);
+            ASSERT_TRUE(log.append(at(r), panel, &error)) << r << ": " << error.toStdString();
+        }
+        EXPECT_LE(log.behind(), 4u) << k; // the two on their way and the two that came meanwhile
+        gate->let(1);
+        ++writes;
+        ASSERT_TRUE(waitUntil([&] { return gate->count() == writes; })) << k;
+    }
+    gate->release();
     ASSERT_TRUE(log.close(&error)) << error.toStdString();
-    EXPECT_EQ(gate->count(), 5) << "one write a row";
-    EXPECT_EQ(syncCount(path) - syncs, 1 + 5) << "the header and each row synced on its own";
-    EXPECT_EQ(loadTrendCsv(path).series.size(), 5u);
+    EXPECT_EQ(writes, 31);
+    EXPECT_EQ(syncCount(path) - syncs, 1 + 31) << "the header, then one sync a group";
+    const TrendCsvLoad load = loadTrendCsv(path);
+    ASSERT_EQ(load.series.size(), 60u);
+    for (std::size_t i = 0; i < 60; ++i)
+        EXPECT_EQ(load.series.at(i).msecs, kT0 + 1000 * qint64(i));
 }
 
 TEST(TrendLog, CutsOffATornLastRowBeforeAppending) {
@@ -568,6 +600,41 @@ TEST(TrendLog, CutsOffATornLastRowBeforeAppending) {
     EXPECT_EQ(readFile(path),
               trendCsvHeader().toUtf8() + row.toUtf8() + trendCsvRow(time, panel).toUtf8());
     EXPECT_TRUE(loadTrendCsv(path).ok);
+}
+
+TEST(TrendLog, CutsABlankOrNulLastLineOrOneThatIsNoRowBeforeAppending) {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("log.csv");
+    const QByteArray row = "2024-05-01T08:00:00Z,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17\n";
+    const Panel panel = panelOf(readingVector("worked_example").texts);
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(kT0 + 5000);
+    for (const QByteArray& last :
+         {QByteArray("\n"), QByteArray(12, '\0') + "\n", QByteArray("\r\n"),
+          QByteArray("2024-05-01T08:00:01Z,1,2,3\n"), QByteArray(3000, 'x') + "\n"}) {
+        ASSERT_TRUE(writeFile(path, trendCsvHeader().toUtf8() + row + last));
+        TrendLog log;
+        QString error, notice;
+        ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
+        EXPECT_EQ(notice, "The last row of " + path + " was incomplete and was removed.");
+        ASSERT_TRUE(log.append(time, panel, &error));
+        ASSERT_TRUE(log.close(&error));
+        EXPECT_EQ(readFile(path),
+                  trendCsvHeader().toUtf8() + row + trendCsvRow(time, panel).toUtf8());
+        const TrendCsvLoad load = loadTrendCsv(path);
+        EXPECT_TRUE(load.ok && load.series.size() == 2) << load.error.toStdString();
+    }
+    // Whole rows, with either line end, and a header alone stay as they are.
+    for (const QByteArray& kept :
+         {trendCsvHeader().toUtf8() + row, trendCsvHeader().toUtf8() + row.chopped(1) + "\r\n",
+          trendCsvHeader().toUtf8()}) {
+        ASSERT_TRUE(writeFile(path, kept));
+        TrendLog log;
+        QString error, notice;
+        ASSERT_TRUE(log.open(path, &error, &notice)) << error.toStdString();
+        EXPECT_TRUE(notice.isEmpty()) << notice.toStdString();
+        log.close();
+        EXPECT_EQ(readFile(path), kept);
+    }
 }
 
 TEST(TrendLog, AppendsBehindAHeaderSavedOnWindows) {
@@ -647,6 +714,7 @@ TEST(TrendLog, ASlowDiskThatKeepsTakingRowsIsNotTakenForAStalledOne) {
     gate->close();
     const auto opened = qScopeGuard([&] { gate->release(); }); // before the log waits for it
     ASSERT_TRUE(log.append(QDateTime::fromMSecsSinceEpoch(kT0), panel, &error));
+    ASSERT_TRUE(waitUntil([&] { return gate->count() == 1; }));
     // Each row takes the disk 20 s: rows always wait, but none is owed for 30 s.
     for (int k = 1; k <= 3; ++k) {
         clock.advance(20000);
@@ -724,8 +792,9 @@ TEST(TrendRecorder, ASlowDiskNeverHoldsUpAReadingAndAStalledOneStopsRecording) {
 
     // 30 s without the disk taking a row: recording stops and says so.
     gate->close();
+    const int writes = gate->count();
     ASSERT_TRUE(recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(kT0 + 20000), panel, &error));
-    ASSERT_TRUE(waitUntil([&] { return gate->count() == 11; }));
+    ASSERT_TRUE(waitUntil([&] { return gate->count() == writes + 1; }));
     clock.advance(TrendLog::kStallMsecs - 1);
     EXPECT_TRUE(recorder.onLiveReading(QDateTime::fromMSecsSinceEpoch(kT0 + 21000), panel, &error));
     clock.advance(1);

@@ -1,9 +1,9 @@
 #include "Files.h"
 #include "WindowFixture.h"
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
-#include "app/window/QuantityColors.h"
 #include "fakes/AnswerDialog.h"
 #include "fakes/FakeSerialPort.h"
 #include "fakes/SimProcess.h"
@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -178,16 +179,20 @@ TEST_F(TrendWindow, HoveringReadsOutTheNearestReadingAndAGapIsShadedAndNamed) {
     EXPECT_EQ(plot()->readoutLines().value(0), "2026-07-12 08:00:11");
 }
 
-TEST_F(TrendWindow, GrowingTheWindowGrowsThePagesButNotThePanel) {
-    const QSize panel = child(QStringLiteral("Frame1"))->size();
+TEST_F(TrendWindow, GrowingTheWindowGrowsEveryPageAndScalesThePanel) {
+    showAtDesignedSize();
     const QSize page = this->page()->size();
-    form.resize(1107, 769);
+    ASSERT_EQ(child(QStringLiteral("Frame1"))->size(), page);
+    form.resize(form.size() + QSize(200, 100));
     QCoreApplication::processEvents();
-    EXPECT_EQ(child(QStringLiteral("Frame1"))->size(), panel);
     EXPECT_EQ(this->page()->size(), page + QSize(200, 100));
     EXPECT_EQ(child(QStringLiteral("Phasor"))->size(), page + QSize(200, 100));
     EXPECT_EQ(grid()->size(), page + QSize(200, 100)) << "the record table shows more rows";
-    EXPECT_EQ(child(QStringLiteral("StatusBar1"))->geometry().bottom(), 768);
+    // The panel keeps its layout, larger: its type grows with the room.
+    EXPECT_EQ(child(QStringLiteral("Frame1"))->size(), page + QSize(200, 100));
+    EXPECT_GT(child<QLabel>(QStringLiteral("u(0)"))->font().pointSizeF(), 16);
+    EXPECT_EQ(child(QStringLiteral("StatusBar1"))->geometry().bottom(),
+              form.height() - form.menuBar()->height() - 1);
 }
 
 TEST_F(TrendWindow, RecordingFromTheStartAppendsEveryReplyUntilRecordIsPressed) {
@@ -333,3 +338,29 @@ TEST(TrendWindowProgram, LogFromTheCommandLineKeepsEveryRowWhenKilled) {
     EXPECT_NEAR(load.series.at(0).value(pm::Field::U1), 230, 3);
 }
 #endif
+
+// Saving the readings runs beside the window: the meter is polled and answered, and its readings
+// plotted, before the file is handed back; the file holds the readings of the click.
+TEST_F(TrendWindow, SavingTheReadingsLeavesTheWindowPollingAndShowsABar) {
+    form.saveAndPrint().setSaveFolder(tmp.path());
+    link();
+    for (int k = 0; k < 3; ++k)
+        liveReply();
+    clickTab(3);
+    ModalWatchdog watchdog;
+    answerNextDialog<QFileDialog>([](QFileDialog& d) {
+        d.selectNameFilter(QStringLiteral("csv (*.csv)"));
+        d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("readings.csv");
+        static_cast<QDialog&>(d).accept();
+    });
+    button(2)->click();
+    const QByteArray expected =
+        pm::trendCsvText(form.trend().shown(), 0, form.trend().shown().size());
+    EXPECT_NE(form.findChild<QProgressDialog*>(QStringLiteral("ExportProgress")), nullptr);
+    liveReply(); // the window answers the meter while the file is written
+    liveReply();
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(tmp.filePath("readings.csv")); }, 20000));
+    EXPECT_TRUE(readFile(tmp.filePath("readings.csv")) == expected);
+    EXPECT_EQ(form.trend().shown().size(), 5u);
+    EXPECT_FALSE(watchdog.fired);
+}

@@ -46,7 +46,9 @@ void screenshot(QWidget& w, const QString& name) {
 } // namespace
 
 TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
-    const QStringList names = {"worked_example", "opposed_and_rounded_angle", "load_thresholds"};
+    // Records a reading can hold: one with an angle of 360.0 degrees would be asked for again and
+    // named as stored damaged in a message box.
+    const QStringList names = {"worked_example", "load_thresholds", "worked_example"};
     QTemporaryFile records;
     ASSERT_TRUE(records.open());
     for (const QString& name : names)
@@ -89,7 +91,7 @@ TEST(WindowOnSimulator, LinksShowsLiveValuesAndDownloadsTheStoredRecords) {
     read->click();
     EXPECT_TRUE(progress->isVisible());
     EXPECT_FALSE(read->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return state.Readdat.enabled(); }, 3000)) << "no count reply";
+    ASSERT_TRUE(waitUntil([&] { return state.download.counted; }, 3000)) << "no count reply";
     EXPECT_EQ(state.reccount, 3);
     const QAbstractItemModel* m = grid->model();
     // The last reply comes after the last request has gone out.
@@ -153,8 +155,9 @@ TEST(WindowOnSimulator, ChecksTheWiringOfAReversedCurrentTransformer) {
     site->setText(QStringLiteral("Feeder 7, panel 2"));
     ASSERT_TRUE(waitUntil([&] { return verdict->text().startsWith("Element 1"); }, 8000))
         << verdict->text().toStdString();
-    EXPECT_EQ(verdict->text(), "Element 1 current reversed (I1 = \u2212Ia). The meter registers "
-                               "27.9% of the energy: K = 3.583.");
+    EXPECT_EQ(verdict->text(), "Element 1 current reversed (I1 = \u2212Ia). Load angle 25.8\u00B0 "
+                               "lagging (PF 0.900). The meter registers 27.9% of the energy: "
+                               "K = 3.583.");
     screenshot(form, QStringLiteral("simulator-wiring"));
 }
 

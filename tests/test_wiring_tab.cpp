@@ -1,6 +1,7 @@
 #include "Files.h"
 #include "WindowFixture.h"
 #include "app/phasor/PhasorDiagram.h"
+#include "app/wiring/WiringReport.h"
 #include "app/wiring/WiringTab.h"
 #include "fakes/FakeDialogs.h"
 #include "platform/DiskFileStore.h"
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 namespace {
@@ -24,8 +26,11 @@ const char* const kReversedCtFlicker =
 const char* const kCorrect = "10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 58 02 2E 02 E6 0D 88 13";
 
 const QString kReversedVerdict = QStringLiteral(
-    "Element 1 current reversed (I1 = \u2212Ia). The meter registers 27.9% of the energy: "
-    "K = 3.583.");
+    "Element 1 current reversed (I1 = \u2212Ia). Load angle 25.8\u00B0 lagging (PF 0.900). The "
+    "meter registers 27.9% of the energy: K = 3.583.");
+// The same at a load angle of 50° (U1I1 260.0°, U2I2 20.0°).
+const char* const kReversedCtAt50 =
+    "10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 58 02 28 0A C8 00 88 13";
 
 struct WiringTabTest : WindowFixture {
     QWidget* page() const { return child(QStringLiteral("Wiring")); }
@@ -62,11 +67,16 @@ TEST_F(WiringTabTest, NamesAReversedCurrentTransformerAndHoldsTheVerdictSteady) 
     EXPECT_EQ(verdict(), kReversedVerdict);
     EXPECT_EQ(form.wiring().overlay().names[2], "I1 = \u2212Ia");
 
-    // A tenth of a degree more changes K in the third decimal, not the answer shown.
+    // The connection found holds; its load angle, PF and K follow every reading, as the report's.
     pollAndAnswer(kReversedCtFlicker);
     EXPECT_EQ(form.wiring().result().threeWire.front().connection.name(),
               "terminals ABC, I1 -A, I2 +C");
-    EXPECT_EQ(verdict(), kReversedVerdict);
+    EXPECT_TRUE(verdict().contains("Load angle 26.0\u00B0 lagging (PF 0.899)"))
+        << verdict().toStdString();
+    pollAndAnswer(kReversedCtAt50);
+    EXPECT_TRUE(verdict().startsWith("Element 1 current reversed")) << verdict().toStdString();
+    EXPECT_TRUE(verdict().endsWith("K = 1.453.")) << verdict().toStdString();
+    EXPECT_EQ(pm::wiringReportContent(form.wiring()).k, "K = 1.453");
 
     pollAndAnswer(kCorrect);
     EXPECT_EQ(verdict(), "Correct connection, positive sequence. Load angle 25.8\u00B0 lagging "
@@ -75,6 +85,7 @@ TEST_F(WiringTabTest, NamesAReversedCurrentTransformerAndHoldsTheVerdictSteady) 
 
 TEST_F(WiringTabTest, RightClickOnARecordChecksItInTheWiringTab) {
     linkOnRecallView();
+    lineBOnTerminal(2);
     pm::decodeReading(QByteArray::fromHex(kReversedCt), form.table().beginRecord(1));
     ASSERT_EQ(cell(2, 1), "100.00");
 
@@ -92,7 +103,7 @@ TEST_F(WiringTabTest, RightClickOnARecordChecksItInTheWiringTab) {
     EXPECT_EQ(tabs()->currentIndex(), 4);
     EXPECT_TRUE(page()->isVisible());
     EXPECT_EQ(caption(QStringLiteral("WiringSource")), "Record 1");
-    EXPECT_EQ(verdict(), kReversedVerdict) << "the simplest of the matches leads";
+    EXPECT_EQ(verdict(), kReversedVerdict);
 
     // Live readings do not replace the record until "Live".
     pollAndAnswer(kCorrect);
@@ -126,4 +137,60 @@ TEST_F(WiringTabTest, SavesTheOnePageReportAsPdfOrPng) {
     ASSERT_FALSE(png.isNull());
     EXPECT_GT(png.width(), png.height()) << "a landscape page";
     EXPECT_TRUE(alerts.shown.isEmpty());
+}
+
+// U1 from terminal 1 to earth reads nothing, U2 from terminal 3 the line voltage; then both
+// next to nothing.
+const char* const kEarthOnTerminal1 =
+    "28 00 10 27 00 00 00 00 01 01 03 03 00 00 00 00 00 00 00 00 88 13";
+const char* const kEarthBothLow =
+    "1E 00 14 00 00 00 00 00 01 01 03 03 00 00 00 00 00 00 00 00 88 13";
+
+TEST_F(WiringTabTest, FindLineBTakesTheNextReadingToEarth) {
+    link();
+    clickTab(4);
+    pollAndAnswer(kReversedCt);
+    auto* find = child<QPushButton>(QStringLiteral("WiringFindLineB"));
+    find->click();
+    EXPECT_TRUE(caption(QStringLiteral("WiringLineBMessage")).startsWith("Put the U1 leads"));
+
+    pollAndAnswer(kEarthOnTerminal1);
+    EXPECT_EQ(caption(QStringLiteral("WiringLineBMessage")),
+              "Terminal 1 is at earth (U1 = 0.4 V, U2 = 100.0 V): line B is on terminal 1.");
+    EXPECT_EQ(child<QComboBox>(QStringLiteral("WiringCommon"))->currentIndex(), 1);
+    EXPECT_EQ(form.wiring().settings().commonTerminal, 1);
+    EXPECT_EQ(verdict(), "Waiting for a reading.") << "a reading to earth is not checked";
+
+    find->click();
+    pollAndAnswer(kEarthBothLow);
+    EXPECT_TRUE(caption(QStringLiteral("WiringLineBMessage")).endsWith("Line B not found."));
+    EXPECT_EQ(form.wiring().settings().commonTerminal, 1) << "kept as it was";
+    pollAndAnswer(kReversedCt);
+    EXPECT_FALSE(form.wiring().findingLineB());
+    EXPECT_FALSE(verdict().startsWith("Waiting")) << "the next reading is checked again";
+
+    // A record on show takes no live reading.
+    pm::decodeReading(QByteArray::fromHex(kReversedCt), form.table().beginRecord(1));
+    form.wiring().openRecord(form.table(), 1);
+    find->click();
+    EXPECT_TRUE(caption(QStringLiteral("WiringLineBMessage")).startsWith("No reading"));
+    EXPECT_FALSE(form.wiring().findingLineB());
+}
+
+TEST_F(WiringTabTest, LoadRangesByName) {
+    link();
+    clickTab(4);
+    auto* ranges = child<QComboBox>(QStringLiteral("WiringLoadRange"));
+    EXPECT_EQ(ranges->currentText(), "Import");
+    ranges->setCurrentIndex(1);
+    emit ranges->activated(1);
+    EXPECT_EQ(ranges->currentText(), "Export");
+    EXPECT_EQ(form.wiring().settings().loadRange.min, 120);
+    EXPECT_EQ(form.wiring().settings().loadRange.max, 240);
+    ranges->setCurrentIndex(2);
+    emit ranges->activated(2);
+    EXPECT_EQ(form.wiring().settings().loadRange.max - form.wiring().settings().loadRange.min, 360);
+    child<QSpinBox>(QStringLiteral("WiringLoadMax"))->setValue(90);
+    EXPECT_EQ(ranges->currentText(), "Custom");
+    EXPECT_EQ(form.wiring().settings().loadRange.max, 90);
 }

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSettings>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -76,6 +77,13 @@ int main(int argc, char** argv) {
     form.core().form.download.pacing = *recordPacing;
     form.wiring().jobs.setLocation(*jobsLocation);
     form.startTimers();
+    // The window as it was left: its place, its tab, the wiring check's and the trend's choices.
+    // In ~/.config/phasemeter/phasemeter.conf; named here so that no other path of the program's
+    // moves with it.
+    QSettings settings(QStringLiteral("phasemeter"), QStringLiteral("phasemeter"));
+    form.restoreSettings(settings);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
+                     [&form, &settings] { form.saveSettings(settings); });
     // The broker and the metrics page say how they fare in the status bar and on standard error;
     // the window never waits for them.
     if (telemetrySettings->any()) {

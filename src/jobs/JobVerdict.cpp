@@ -20,6 +20,13 @@ CheckVerdict verdictOf(const WiringResult& result) {
             if (m.k.has_value() != best.k.has_value() ||
                 (m.k && std::abs(*m.k - *best.k) >= 0.0005))
                 v.ambiguous = true;
+    } else if (result.dead && result.dead->live >= 0 && result.dead->k) {
+        // One element dead: the other, taken as wired right on a balanced load, gives K.
+        v.matched = true;
+        v.connection = QStringLiteral("element %1 alone, taken as wired right")
+                           .arg(elementLabel(result.settings, result.dead->live));
+        v.k = result.dead->k;
+        v.loadAngle = result.dead->loadAngle;
     } else if (!result.fourWire.empty()) {
         // A four-wire check names each element's current; it gives no K for the energy.
         const FourWireMatch& best = result.fourWire.front();

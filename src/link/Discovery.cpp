@@ -54,10 +54,10 @@ void findcomTick(FormState& form, SerialPort& port) {
 void comunicationTick(FormState& form, SerialPort& port) {
     if (form.linked != kTrue)
         return;
-    if (form.realview == kFalse)
-        comsend(form, port, CmdLink);
-    else if (form.realview == kTrue)
+    if (form.realview == kTrue || form.liveWanted)
         comsend(form, port, CmdLive);
+    else if (form.realview == kFalse)
+        comsend(form, port, CmdLink);
 }
 
 void comtimoutTick(FormState& form) {

@@ -3,6 +3,7 @@
 #include "link/Timer.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <chrono>
@@ -34,9 +35,9 @@ struct LinkCaptions {
 enum class Pacing { Fixed, Reply };
 
 // A record download beyond recindex. Replies name no record, so each is judged by what the line
-// did around it: one request at a time, at most one reply each, and a reply that could be a late
-// answer to an earlier request is not filed. After the paced pass, the records this download has
-// not received are asked for again.
+// did around it: one request at a time and, after a time-out, nothing sent until the meter has
+// answered it or cannot any more; a request that draws two replies files neither. After the paced
+// pass, the records this download has not received are asked for again.
 struct DownloadState {
     Pacing pacing = Pacing::Fixed;
     int pass = 0;      // 0 the paced pass over every record; 1, 2 asking again
@@ -48,25 +49,26 @@ struct DownloadState {
     // The request on the line: the record asked for (0 none), when, and what became of it.
     int asked = 0;
     qint64 askedAt = 0;
-    bool windowOver = false; // its time is up, or its reply was taken under reply pacing
-    bool answered = false;   // a reply was taken for it
-    bool trusted = false;    // its reply may be filed: nothing showed it to be another's
-    bool probation = false;  // sent while a reply was owed: its reply could be that late answer
-    QByteArray reply;        // the reply taken, filed once the line has stayed quiet after it
-    // A request timed out and no reply has been filed since: the meter may still owe replies.
-    bool owing = false;
-    qint64 owedSince = 0;  // when the first request that timed out since was sent
-    bool grewWait = false; // the reply wait has grown for the request on the line already
+    bool windowOver = false; // its time passed without a whole reply: the meter may still owe it
+    int replies = 0;         // whole replies that came for it
+    bool inDoubt = false;    // its reply may not be filed: the line carried more than one reply
+    QByteArray reply;        // the first whole reply
+    qint64 repliedAt = 0;
     qint64 quietFrom = 0;  // the line has carried nothing since
-    // How long the line must then stay quiet before the next request: one reply's time (25 ms)
-    // after a good reply, a whole reply wait or more when something was amiss.
-    int quietMs = 25;
-    int replyWaitMs = 100; // reply pacing's fallback, learned from the meter's replies
-    int lateReplies = 0;   // replies that came after their request's time was up
+    int quietMs = 0;       // before the first request: how long after the count it goes out
+    qint64 bytesSeen = 0;  // bytes of no whole reply waiting at the last look
+    int replyWaitMs = 100; // reply pacing's time for a reply, learned from the meter's replies
+    int lateReplies = 0;   // replies filed though they came after their request's time
+    // Replies that no reading can have, by record: filed only when the meter sends them twice.
+    QHash<int, QByteArray> impossible;
 
-    bool counted = false; // the count of this download came
-    // How the last download ended: the records that did not arrive, and whether the link was lost.
+    int countAsks = 0;            // count requests of this download
+    bool counted = false;         // the count of this download came
+    bool countUnreadable = false; // every count reply was garbled or cut short
+    // How the last download ended: the records that did not arrive, those the meter holds damaged
+    // (filed as sent), and whether the link was lost.
     QList<int> missing;
+    QList<int> damaged;
     bool linkLost = false;
 };
 
@@ -75,10 +77,12 @@ struct FormState {
     int portno = 1;       // next port to try, 1 to 16
     int linked = kFalse;  // the instrument answered the handshake
     int realview = kTrue; // -1 real-time view shown, 0 recall view
-    int lastcmd = 0;      // code of the last command actually written; gives each reply its meaning
-    int waitcount = 0;    // COMtimout ticks since the last receive event
-    int reccount = 0;     // records reported by the last count reply
-    int recindex = 0;     // next record to request; 0 outside a download
+    // A recording or a publisher takes every live reading: polling asks for them on any view.
+    bool liveWanted = false;
+    int lastcmd = 0;   // code of the last command actually written; gives each reply its meaning
+    int waitcount = 0; // COMtimout ticks since the last receive event
+    int reccount = 0;  // records reported by the last count reply
+    int recindex = 0;  // next record to request; 0 outside a download
     bool awaitingCount = false; // "Read" asked for the count and no count reply has come yet
     QByteArray inbuf;           // bytes of the last receive event
     DownloadState download;

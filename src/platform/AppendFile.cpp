@@ -102,11 +102,15 @@ bool AppendFile::truncate(qint64 length, QString* why) {
     return true;
 }
 
-qint64 AppendFile::endOfLastLine() const {
+QByteArray AppendFile::read(qint64 offset, qint64 count) const {
+    return fd_ >= 0 ? readAt(fd_, offset, count) : QByteArray();
+}
+
+qint64 AppendFile::lineStartBefore(qint64 end) const {
     // Backwards a block at a time: a cut row is short, but nothing stops a broken file from
     // ending in a long line.
     constexpr qint64 kBlock = 4096;
-    for (qint64 end = size(); end > 0;) {
+    while (end > 0) {
         const qint64 start = std::max<qint64>(0, end - kBlock);
         const QByteArray block = readAt(fd_, start, end - start);
         const qsizetype nl = block.lastIndexOf('\n');

@@ -33,8 +33,13 @@ public:
     QByteArray tail(qint64 count) const;
     // Cuts the file back to `length` bytes and waits until that is on the disk.
     bool truncate(qint64 length, QString* why);
+    // Up to `count` bytes from `offset`.
+    QByteArray read(qint64 offset, qint64 count) const;
+    // Where the line that holds the byte before `end` starts: just after the last "\n" before
+    // `end`, 0 when there is none.
+    qint64 lineStartBefore(qint64 end) const;
     // Where the last line of the file ends: just after its last "\n", 0 when it has none.
-    qint64 endOfLastLine() const;
+    qint64 endOfLastLine() const { return lineStartBefore(size()); }
 
     // Writes every byte and waits until they are on the disk. A write that fails part way is cut
     // off again, so the file ends where it ended before; `why` then gives the system's reason.

@@ -13,6 +13,9 @@ public:
     virtual ~WorkbookWriter() = default;
     // Starts a new, empty workbook, dropping any unfinished one; false with a reason on failure.
     virtual bool begin(QString* why) = 0;
+    // The same for cells that will come row by row, from the top, each row from the left: the
+    // writer may then keep only the row being written in memory, not the whole sheet.
+    virtual bool beginInRowOrder(QString* why) { return begin(why); }
     // Row and column count from 1, as a spreadsheet does; the text is stored as text.
     virtual bool setCell(int row, int col, const QString& text, QString* why) = 0;
     // A number, shown with `decimals` digits after the point.
@@ -26,6 +29,8 @@ public:
     // The finished workbook file. On failure `why` is the reason alone ("File too large"): the
     // caller names the file the workbook was meant for.
     virtual bool finish(QByteArray* file, QString* why) = 0;
+    // Drops an unfinished workbook and whatever it had written to temporary files.
+    virtual void discard() = 0;
 };
 
 } // namespace pm

@@ -48,6 +48,14 @@ void XlsxWorkbookWriter::drop() {
 }
 
 bool XlsxWorkbookWriter::begin(QString* why) {
+    return open(false, why);
+}
+
+bool XlsxWorkbookWriter::beginInRowOrder(QString* why) {
+    return open(true, why);
+}
+
+bool XlsxWorkbookWriter::open(bool rowOrder, QString* why) {
     drop();
     dir_ = std::make_unique<QTemporaryDir>();
     if (!dir_->isValid()) {
@@ -57,7 +65,9 @@ bool XlsxWorkbookWriter::begin(QString* why) {
     }
     tmpdir_ = QFile::encodeName(dir_->path());
     lxw_workbook_options options{};
-    options.constant_memory = LXW_FALSE; // cells come column by column, not row by row
+    // Rows in order are written out as the next one starts (a week of readings would otherwise
+    // hold well over a gigabyte); the table's cells come column by column and are kept.
+    options.constant_memory = rowOrder ? LXW_TRUE : LXW_FALSE;
     options.tmpdir = tmpdir_.data();
     workbook_ = workbook_new_opt(QFile::encodeName(workbookPath(*dir_)).constData(), &options);
     if (workbook_)

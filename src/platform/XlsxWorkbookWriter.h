@@ -25,15 +25,18 @@ public:
     XlsxWorkbookWriter& operator=(const XlsxWorkbookWriter&) = delete;
 
     bool begin(QString* why) override;
+    bool beginInRowOrder(QString* why) override;
     bool setCell(int row, int col, const QString& text, QString* why) override;
     bool setNumber(int row, int col, double value, int decimals, QString* why) override;
     bool setDateTime(int row, int col, const QDateTime& time, QString* why) override;
     void setColumnWidth(int col, double characters) override;
     void freezeRowsAbove(int row) override;
     bool finish(QByteArray* file, QString* why) override;
+    void discard() override { drop(); }
 
 private:
     void drop();
+    bool open(bool rowOrder, QString* why);
     bool cellAt(int row, int col, QString* why) const;
     lxw_format* centredWith(const QByteArray& numberFormat);
 

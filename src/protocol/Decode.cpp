@@ -115,6 +115,24 @@ void decodeReading(const QByteArray& b, ReadingTexts& dest) {
         derivePower(dest, ch);
 }
 
+bool readingPossible(const QByteArray& b) {
+    if (b.size() < 22)
+        return false;
+    for (int offset = 0; offset <= 20; offset += 2) {
+        if (offset == 8 || offset == 10)
+            continue; // the range codes
+        if (!raw16(b, offset))
+            return false;
+    }
+    for (int ch = 0; ch < 2; ++ch)
+        if (!voltageScale(quint8(b[8 + ch])) || !currentScale(quint8(b[10 + ch])))
+            return false;
+    for (int n = 0; n < 4; ++n)
+        if (*raw16(b, 2 * n + 12) >= 3600)
+            return false;
+    return true;
+}
+
 void livein(const QByteArray& inbuf, Panel& panel) {
     decodeReading(inbuf, panel);
 }

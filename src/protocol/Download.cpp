@@ -15,6 +15,36 @@ namespace pm {
 namespace {
 constexpr int kNamedItems = 20;
 
+// "Record 7", "Records 3, 7 and 12 to 40": runs of three or more as ranges; a long list names its
+// first twenty items and counts the rest.
+QString recordList(const QList<int>& records) {
+    QStringList items;
+    qsizetype named = 0;
+    for (qsizetype i = 0; i < records.size() && items.size() < kNamedItems;) {
+        qsizetype j = i;
+        while (j + 1 < records.size() && records[j + 1] == records[j] + 1)
+            ++j;
+        if (j - i >= 2) {
+            items << QStringLiteral("%1 to %2").arg(records[i]).arg(records[j]);
+        } else {
+            j = i; // a pair is two items
+            items << QString::number(records[i]);
+        }
+        named += j - i + 1;
+        i = j + 1;
+    }
+    if (items.isEmpty())
+        return {};
+    if (named < records.size())
+        items << QStringLiteral("%1 more").arg(records.size() - named);
+    const QString subject =
+        records.size() == 1 ? QStringLiteral("Record ") : QStringLiteral("Records ");
+    const QString last = items.takeLast();
+    return subject + (items.isEmpty()
+                          ? last
+                          : items.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last);
+}
+
 // Records this download asked for and did not receive.
 QList<int> missingRecords(const FormState& form) {
     const std::vector<bool>& received = form.download.received;
@@ -40,18 +70,84 @@ void endDownload(FormState& form, RecordSink* table) {
     form.ui.saveEnabled = true;
 }
 
-// The reply taken for the request on the line goes into its block, unless it is in doubt.
-void settle(FormState& form, RecordSink* table) {
+// Runs the next Readdat tick `ms` from now.
+void tickIn(FormState& form, qint64 ms) {
+    form.Readdat.setInterval(int(std::max<qint64>(ms, 0)));
+    form.Readdat.restart();
+}
+
+void learnReplyTime(DownloadState& d, qint64 replyMs) {
+    if (d.pacing != Pacing::Reply)
+        return;
+    // Twice the slowest reply seen: room for a meter that is busy now and then.
+    d.replyWaitMs =
+        int(std::clamp<qint64>(2 * replyMs, d.replyWaitMs, qint64(kLongestReplyWaitMs)));
+}
+
+// Bytes that came without a receive event since the last look (part of a reply, or noise): the
+// line is not quiet, and a reply already taken had something after it.
+bool lineMoved(FormState& form, SerialPort& port) {
     DownloadState& d = form.download;
-    if (d.asked > 0 && d.answered && d.trusted) {
-        if (table)
-            recordin(d.asked, d.reply, *table, d.pass > 0);
-        if (size_t(d.asked) < d.received.size())
-            d.received[size_t(d.asked)] = true;
-        d.owing = false; // the line is in step with the requests again
+    const qint64 waiting = port.bytesWaiting();
+    if (waiting == d.bytesSeen)
+        return false;
+    // A reply cut short is still a sign of life: a noisy line is not a meter switched off.
+    if (waiting > d.bytesSeen)
+        form.waitcount = 0;
+    d.bytesSeen = waiting;
+    d.quietFrom = form.now();
+    if (d.replies > 0)
+        d.inDoubt = true;
+    return true;
+}
+
+qint64 replyWindowMs(const DownloadState& d) {
+    return d.pacing == Pacing::Reply ? d.replyWaitMs : kFixedReplyMs;
+}
+
+// When the request on the line is settled, so that the next may go out.
+qint64 settledAt(const DownloadState& d) {
+    if (d.asked == 0)
+        return d.quietFrom + d.quietMs;
+    if (d.replies == 0) {
+        if (!d.windowOver)
+            return d.askedAt + replyWindowMs(d);
+        // Owed: the meter may answer until the longest it takes, and a reply under way finishes.
+        return std::max(d.askedAt + kLongestReplyWaitMs, d.quietFrom + kQuietMs);
     }
-    d.reply.clear();
-    d.answered = false;
+    if (!d.windowOver && !d.inDoubt)
+        // Its own reply, whole and in time: reply pacing goes on at once; fixed pacing keeps
+        // its tick, and a second reply inside it shows the first was not to be trusted.
+        return d.pacing == Pacing::Reply ? d.repliedAt : d.askedAt + kFixedReplyMs;
+    return d.quietFrom + kQuietMs;
+}
+
+// The request on the line is settled: its reply goes into its block when it may be trusted.
+void fileReply(FormState& form, RecordSink* table) {
+    DownloadState& d = form.download;
+    const int k = d.asked;
+    if (k < 1 || d.replies != 1 || d.inDoubt)
+        return;
+    if (!readingPossible(d.reply)) {
+        // Garbled on the line, or the meter's own damaged record: only the same bytes twice
+        // are the meter's.
+        const auto seen = d.impossible.constFind(k);
+        if (seen == d.impossible.cend() || *seen != d.reply) {
+            d.impossible.insert(k, d.reply);
+            return;
+        }
+        // Kept in order, for the sentence that names them.
+        if (const auto at = std::lower_bound(d.damaged.begin(), d.damaged.end(), k);
+            at == d.damaged.end() || *at != k)
+            d.damaged.insert(at, k);
+    }
+    if (table)
+        recordin(k, d.reply, *table, d.pass > 0);
+    if (size_t(k) < d.received.size())
+        d.received[size_t(k)] = true;
+    if (d.windowOver)
+        ++d.lateReplies;
+    learnReplyTime(d, d.repliedAt - d.askedAt);
 }
 
 // The record the pass asks for next; 0 once it has asked for all of its records.
@@ -80,28 +176,48 @@ void askNext(FormState& form, SerialPort& port, RecordSink* table) {
     d.asked = k;
     d.askedAt = form.now();
     d.windowOver = false;
-    d.answered = false;
-    d.trusted = true;
-    // After a time-out the meter may still answer an earlier request, and this reply could be
-    // that: it counts only if the line then stays quiet for as long as that would take again,
-    // where this request's own reply would show.
-    d.probation = d.owing;
-    d.quietMs = kQuietMs;
-    d.grewWait = false;
+    d.replies = 0;
+    d.inDoubt = false;
+    d.reply.clear();
+    d.quietFrom = d.askedAt;
+    d.bytesSeen = 0;
     if (d.pass == 0)
         ++form.recindex;
     else
         ++d.againSent;
-    form.Readdat.setInterval(d.pacing == Pacing::Reply ? d.replyWaitMs : kFixedReplyMs);
-    form.Readdat.restart();
+    tickIn(form, replyWindowMs(d));
 }
 
-void learnReplyTime(DownloadState& d, qint64 replyMs) {
-    if (d.pacing != Pacing::Reply)
+void askCount(FormState& form, SerialPort& port) {
+    DownloadState& d = form.download;
+    comsend(form, port, CmdCount);
+    ++d.countAsks;
+    d.askedAt = form.now();
+    d.quietFrom = d.askedAt;
+    d.bytesSeen = 0;
+    d.replies = 0;
+    form.Readdat.setEnabled(true);
+    tickIn(form, kLongestReplyWaitMs);
+}
+
+// The count did not come whole in its time, or came garbled: asked for again, or given up.
+void countTick(FormState& form, SerialPort& port) {
+    DownloadState& d = form.download;
+    lineMoved(form, port);
+    const qint64 due = d.replies > 0
+                           ? d.quietFrom + kQuietMs
+                           : std::max(d.askedAt + kLongestReplyWaitMs, d.quietFrom + kQuietMs);
+    if (const qint64 wait = due - form.now(); wait > 0) {
+        tickIn(form, wait);
         return;
-    // Twice the slowest whole reply seen: room for a meter that is busy now and then.
-    d.replyWaitMs =
-        int(std::clamp<qint64>(2 * replyMs, d.replyWaitMs, qint64(kLongestReplyWaitMs)));
+    }
+    port.discardInput();
+    if (d.countAsks >= kCountAsks) {
+        d.countUnreadable = true;
+        endDownload(form, nullptr);
+        return;
+    }
+    askCount(form, port);
 }
 } // namespace
 
@@ -116,100 +232,87 @@ void readClick(FormState& form, SerialPort& port) {
     const Pacing pacing = form.download.pacing;
     form.download = DownloadState{};
     form.download.pacing = pacing;
-    comsend(form, port, CmdCount);
-    form.download.askedAt = form.now();
+    askCount(form, port);
 }
 
 void countin(FormState& form, const QByteArray& inbuf) {
     DownloadState& d = form.download;
-    // A short reply, or a count that does not fit 16 bits, leaves the previous count in force.
-    if (inbuf.size() >= 2 && quint8(inbuf[1]) < 0x80)
-        form.reccount = quint8(inbuf[1]) * 256 + quint8(inbuf[0]);
+    d.quietFrom = form.now();
+    d.bytesSeen = 0;
+    // A count that does not fit 16 bits is no count: asked for again once the line is quiet.
+    if (inbuf.size() < 2 || quint8(inbuf[1]) >= 0x80) {
+        d.replies = 1;
+        tickIn(form, kQuietMs);
+        return;
+    }
+    form.reccount = quint8(inbuf[1]) * 256 + quint8(inbuf[0]);
     form.awaitingCount = false;
     d.counted = true;
+    d.replies = 0;
     if (form.reccount < 1) {
         endDownload(form, nullptr);
         return;
     }
-    d.quietFrom = form.now();
-    d.quietMs = kQuietMs;
     learnReplyTime(d, d.quietFrom - d.askedAt);
     d.received.assign(size_t(lastRecordToRequest(form)) + 1, false);
     form.recindex = 1;
-    form.Readdat.setInterval(d.pacing == Pacing::Reply ? kQuietMs : kFixedReplyMs);
+    // Fixed pacing sends the first request on the first tick; reply pacing at once.
+    d.quietMs = d.pacing == Pacing::Reply ? 0 : kFixedReplyMs;
     form.Readdat.setEnabled(true);
+    tickIn(form, d.quietMs);
 }
 
 void readdatTick(FormState& form, SerialPort& port, RecordSink* table) {
-    DownloadState& d = form.download;
-    if (d.asked > 0 && !d.windowOver) {
-        d.windowOver = true;
-        if (!d.answered) {
-            // Lost, or late: a late answer would land in the next request's time.
-            if (!std::exchange(d.owing, true))
-                d.owedSince = d.askedAt;
-            d.quietFrom = form.now();
-            d.quietMs = d.replyWaitMs;
-        }
-    }
-    if (const qint64 waiting = port.bytesWaiting(); waiting > 0) {
-        port.input();
-        strayBytes(form, waiting);
-    }
-    const qint64 wait = d.quietFrom + d.quietMs - form.now();
-    if (wait > 0) {
-        form.Readdat.setInterval(int(wait));
+    if (form.awaitingCount) {
+        countTick(form, port);
         return;
     }
-    settle(form, table);
+    DownloadState& d = form.download;
+    lineMoved(form, port);
+    if (d.asked > 0 && d.replies == 0 && !d.windowOver &&
+        form.now() >= d.askedAt + replyWindowMs(d))
+        d.windowOver = true; // nothing goes out until the meter has answered or cannot any more
+    if (const qint64 wait = settledAt(d) - form.now(); wait > 0) {
+        tickIn(form, wait);
+        return;
+    }
+    // What waits now is no whole reply: part of one that will never be finished, or noise.
+    if (port.bytesWaiting() > 0)
+        port.discardInput();
+    fileReply(form, table);
     askNext(form, port, table);
 }
 
 bool recordReply(FormState& form, const QByteArray& inbuf) {
     DownloadState& d = form.download;
-    if (d.asked == 0 || d.answered || d.windowOver) {
+    if (d.asked == 0) {
         strayBytes(form, inbuf.size());
         return false;
     }
-    d.answered = true;
-    d.reply = inbuf;
     d.quietFrom = form.now();
-    // More than one reply's bytes in one event: part of them answer something else.
-    if (inbuf.size() != replyLength(d.asked))
-        d.trusted = false;
-    // The request's own reply may still be on its way.
-    if (!d.trusted) {
-        d.quietMs = d.replyWaitMs;
-    } else if (d.probation) {
-        // Were this the late answer to the first request that timed out, the meter would take as
-        // long again for this request's own: the line must stay quiet until then.
-        d.quietMs = int(std::clamp<qint64>(d.askedAt - d.owedSince + kQuietMs, d.replyWaitMs,
-                                           2 * kLongestReplyWaitMs));
-    } else {
-        d.quietMs = kQuietMs;
-        learnReplyTime(d, d.quietFrom - d.askedAt);
+    d.bytesSeen = 0;
+    if (d.replies == 0 && d.quietFrom > d.askedAt + replyWindowMs(d))
+        d.windowOver = true; // its tick is due and has not run yet
+    // More than one reply's bytes in one event, or a second reply: which was its own is unknown.
+    if (++d.replies > 1 || inbuf.size() != replyLength(d.asked))
+        d.inDoubt = true;
+    if (d.replies == 1) {
+        d.reply = inbuf;
+        d.repliedAt = d.quietFrom;
     }
-    if (d.pacing == Pacing::Reply) {
-        // The next request goes out once the line has stayed quiet after this reply.
-        d.windowOver = true;
-        form.Readdat.setInterval(d.quietMs);
-        form.Readdat.restart();
-    }
-    return true;
+    tickIn(form, settledAt(d) - d.quietFrom);
+    return d.replies == 1;
 }
 
 void strayBytes(FormState& form, qsizetype size) {
     DownloadState& d = form.download;
     d.quietFrom = form.now();
-    d.quietMs = d.replyWaitMs;
-    // A second reply to one request: the first may have been an earlier request's late answer.
-    if (d.answered)
-        d.trusted = false;
-    if (size < replyLength(1))
-        return; // a reply cut short, or noise
-    ++d.lateReplies;
-    if (d.pacing == Pacing::Reply && !std::exchange(d.grewWait, true))
-        d.replyWaitMs = std::min(2 * d.replyWaitMs, kLongestReplyWaitMs);
+    if (d.asked == 0)
+        d.quietMs = std::max(d.quietMs, kQuietMs);
+    else if (d.replies > 0)
+        d.inDoubt = true;
+    if (size > 0 && form.Readdat.enabled() && !form.awaitingCount)
+        tickIn(form, settledAt(d) - d.quietFrom);
 }
 
 void recordin(int k, const QByteArray& inbuf, RecordSink& table, bool refill) {
@@ -224,7 +327,7 @@ void downloadLinkLost(FormState& form, RecordSink* table) {
     DownloadState& d = form.download;
     d.linkLost = true;
     // A reply taken seconds ago, with nothing after it, was its request's own.
-    settle(form, table);
+    fileReply(form, table);
     d.missing = d.counted ? missingRecords(form) : QList<int>();
     endDownload(form, table);
 }
@@ -239,7 +342,7 @@ int lastRecordToRequest(const FormState& form) {
 
 DownloadProgress downloadProgress(const FormState& form) {
     const DownloadState& d = form.download;
-    if (!form.Readdat.enabled())
+    if (form.awaitingCount || !form.Readdat.enabled())
         return {form.awaitingCount, 0, 0, 0};
     if (d.pass == 0)
         return {true, form.recindex - 1, lastRecordToRequest(form), 0};
@@ -247,40 +350,35 @@ DownloadProgress downloadProgress(const FormState& form) {
 }
 
 QString missingRecordsSentence(const QList<int>& missing) {
-    QStringList items;
-    qsizetype named = 0;
-    for (qsizetype i = 0; i < missing.size() && items.size() < kNamedItems;) {
-        qsizetype j = i;
-        while (j + 1 < missing.size() && missing[j + 1] == missing[j] + 1)
-            ++j;
-        if (j - i >= 2) {
-            items << QStringLiteral("%1 to %2").arg(missing[i]).arg(missing[j]);
-        } else {
-            j = i; // a pair is two items
-            items << QString::number(missing[i]);
-        }
-        named += j - i + 1;
-        i = j + 1;
-    }
-    if (items.isEmpty())
+    const QString records = recordList(missing);
+    return records.isEmpty() ? QString() : records + QStringLiteral(" did not arrive.");
+}
+
+QString damagedRecordsSentence(const QList<int>& damaged) {
+    const QString records = recordList(damaged);
+    if (records.isEmpty())
         return {};
-    if (named < missing.size())
-        items << QStringLiteral("%1 more").arg(missing.size() - named);
-    const QString subject =
-        missing.size() == 1 ? QStringLiteral("Record ") : QStringLiteral("Records ");
-    const QString last = items.takeLast();
-    const QString list =
-        items.isEmpty() ? last : items.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-    return subject + list + QStringLiteral(" did not arrive.");
+    return records + (damaged.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+           QStringLiteral(" stored damaged in the meter.");
+}
+
+QStringList downloadProblems(const DownloadState& download) {
+    QStringList sentences;
+    if (download.countUnreadable)
+        sentences << QStringLiteral("The meter's record count could not be read.");
+    if (!download.missing.isEmpty())
+        sentences << missingRecordsSentence(download.missing);
+    if (!download.damaged.isEmpty())
+        sentences << damagedRecordsSentence(download.damaged);
+    return sentences;
 }
 
 bool meterAnswersLate(const DownloadState& download) {
-    return download.pacing == Pacing::Fixed && !download.missing.isEmpty() &&
-           download.lateReplies > 0;
+    return download.pacing == Pacing::Fixed && download.lateReplies > 0;
 }
 
 QString lateMeterAdvice(const QString& option) {
-    return QStringLiteral("The meter answers later than 100 ms; try %1.").arg(option);
+    return QStringLiteral("The meter answers later than 100 ms; %1 is faster.").arg(option);
 }
 
 std::optional<Pacing> pacingFromName(const QString& name) {

@@ -1,6 +1,7 @@
 #include "records/Saving.h"
 
 #include "platform/Alerts.h"
+#include "platform/Export.h"
 #include "platform/FileFilter.h"
 #include "platform/FileStore.h"
 #include "platform/SaveDialog.h"
@@ -12,7 +13,9 @@
 #include "records/ViewReport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
+#include <memory>
 
 namespace pm {
 
@@ -63,6 +66,28 @@ void writeOrReport(SaveServices& s, const QString& path, const QByteArray& bytes
         reportSaveFailure(s, why);
 }
 
+void exportOrReport(SaveServices& s, const QString& path, const QString& caption,
+                    ExportBuild build) {
+    ExportWork work = [&files = s.files, path, build = std::move(build)](ExportProgress& progress) {
+        QByteArray bytes;
+        QString why;
+        const bool built = build(progress, &bytes, &why);
+        if (progress.cancelled())
+            return ExportOutcome{ExportOutcome::Cancelled, {}};
+        if (!built || !files.write(path, bytes, &why))
+            return ExportOutcome{ExportOutcome::Failed, why};
+        return ExportOutcome{};
+    };
+    auto done = [&s](const ExportOutcome& outcome) {
+        if (outcome.result == ExportOutcome::Failed)
+            reportSaveFailure(s, outcome.why);
+    };
+    if (s.exporter)
+        s.exporter->run(caption, std::move(work), done);
+    else
+        runExportHere(work, done);
+}
+
 void saveClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
                SaveServices& services) {
     if (realview == -1)
@@ -98,14 +123,24 @@ void savedata(const RecordTable& table, int reccount, SaveServices& s) {
     const QString path = chooseSavePath(s, request);
     if (path.isEmpty())
         return;
+    // The export works from its own copy: records go on arriving meanwhile.
+    auto cells = std::make_shared<const TableCells>(tableCells(table));
+    const QString caption =
+        QStringLiteral("Saving the records to %1").arg(QFileInfo(path).fileName());
     if (s.dialog.filterIndex() <= 1) {
-        writeOrReport(s, path,
-                      textFileBytes(tableTextLines(table, blocksToWrite(reccount, table))));
+        const int blocks = blocksToWrite(reccount, table);
+        exportOrReport(s, path, caption,
+                       [cells, blocks](ExportProgress&, QByteArray* file, QString*) {
+                           *file = textFileBytes(tableTextLines(*cells, blocks));
+                           return true;
+                       });
         return;
     }
-    QString why;
-    if (!toexcel(table, path, s.workbook, s.files, &why))
-        reportSaveFailure(s, why);
+    exportOrReport(s, path, caption,
+                   [cells, path, &workbook = s.workbook](ExportProgress& progress, QByteArray* file,
+                                                         QString* why) {
+                       return tableWorkbook(*cells, path, workbook, file, why, &progress);
+                   });
 }
 
 } // namespace pm

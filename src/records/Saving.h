@@ -10,6 +10,8 @@
 namespace pm {
 
 class Alerts;
+class ExportProgress;
+class Exporter;
 class FileStore;
 class ReadingTexts;
 class RecordTable;
@@ -31,6 +33,9 @@ struct SaveServices {
     Alerts& alerts;
     QString folder;
     std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // Runs the exports that take long (a table, a week of readings) off the window's thread;
+    // none: they run at once.
+    Exporter* exporter = nullptr;
 };
 
 // "Zandrel" and the date, written so that it is a valid file name everywhere: Zandrel2026-07-12.
@@ -55,5 +60,11 @@ QString chooseSavePath(SaveServices& services, const SaveRequest& request);
 // Writes the file whole, or tells the user why it could not be written.
 void writeOrReport(SaveServices& services, const QString& path, const QByteArray& bytes);
 void reportSaveFailure(SaveServices& services, const QString& why);
+// The file `build` makes from its own copy of the rows, written whole through the exporter, or
+// nothing when the user cancels; the user hears why when it fails. `build` runs on the export's
+// thread: it may touch only its copy, the workbook writer and `progress`.
+using ExportBuild = std::function<bool(ExportProgress& progress, QByteArray* file, QString* why)>;
+void exportOrReport(SaveServices& services, const QString& path, const QString& caption,
+                    ExportBuild build);
 
 } // namespace pm

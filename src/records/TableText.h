@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <initializer_list>
+#include <vector>
 
 namespace pm {
 
@@ -20,5 +21,11 @@ QString tableRowLine(const RecordTable& table, int row,
 // The table as a text file: six lines per block (its first five rows, then " "), each cell
 // followed directly by its separator. Lines without their line ends.
 QStringList tableTextLines(const RecordTable& table, int blocks);
+
+// The texts of the table's cells, a list per row: a copy an export works from on its own thread
+// while the table goes on changing.
+using TableCells = std::vector<QStringList>;
+TableCells tableCells(const RecordTable& table);
+QStringList tableTextLines(const TableCells& cells, int blocks);
 
 } // namespace pm

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "records/TableText.h"
+
+#include <QByteArray>
 #include <QString>
 
 namespace pm {
 
+class ExportProgress;
 class FileStore;
 class RecordTable;
 class WorkbookWriter;
@@ -14,5 +18,10 @@ class WorkbookWriter;
 // with a reason when the workbook could not be built or saved; nothing is written then.
 bool toexcel(const RecordTable& table, const QString& path, WorkbookWriter& workbook,
              FileStore& files, QString* why);
+// The same workbook from a copy of the table's cells, as the bytes of the file meant for `path`
+// (named in a failure). With `progress`, it tells how far it has come and stops when cancelled,
+// dropping the workbook unfinished.
+bool tableWorkbook(const TableCells& cells, const QString& path, WorkbookWriter& workbook,
+                   QByteArray* file, QString* why, ExportProgress* progress = nullptr);
 
 } // namespace pm

@@ -3,6 +3,7 @@
 #include "telemetry/HaDiscovery.h"
 
 #include <QHostInfo>
+#include <QRandomGenerator>
 #include <csignal>
 #include <cstring>
 #include <mosquitto.h>
@@ -24,6 +25,12 @@ constexpr std::size_t kInFlight = 100;
 const QString kOnline = QStringLiteral("online");
 const QString kNoMeter = QStringLiteral("no meter");
 const QByteArray kOffline = QByteArrayLiteral("offline");
+// A broker that does not confirm the subscriptions in this time is published to all the same.
+constexpr auto kSubscribeLimit = 10s;
+
+bool saysPublisherIsThere(const QByteArray& status) {
+    return status == kOnline.toUtf8() || status == kNoMeter.toUtf8();
+}
 
 QString errorText(int rc) {
     if (rc == MOSQ_ERR_ERRNO)
@@ -56,6 +63,14 @@ MqttPublisher::MqttPublisher(MqttSettings settings, QObject* parent)
     connect(&retryTimer_, &QTimer::timeout, this, [this] { lookUpBroker(); });
     finishLimit_.setSingleShot(true);
     connect(&finishLimit_, &QTimer::timeout, this, [this] { complete(); });
+    idCheckLimit_.setSingleShot(true);
+    connect(&idCheckLimit_, &QTimer::timeout, this, [this] {
+        // No publisher answered (a status left behind by one that is gone), or the broker
+        // did not confirm the subscriptions.
+        if (idCheck_ != IdCheck::Done && idCheck_ != IdCheck::Taken)
+            idCheckDone();
+    });
+    token_ = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
 }
 
 MqttPublisher::~MqttPublisher() {
@@ -102,7 +117,7 @@ void MqttPublisher::setMeterAnswering(bool answering) {
     if (status == status_)
         return;
     status_ = status;
-    if (connected_)
+    if (connected_ && idCheck_ == IdCheck::Done)
         publishRetained(settings_.statusTopic(), status_.toUtf8());
     updateWriteWatch();
 }
@@ -114,14 +129,24 @@ void MqttPublisher::forgetConnection() {
     connected_ = false;
     connackCode_ = -1;
     disconnected_ = false;
+    subscribed_ = false;
+    messages_.clear();
     queue_.connectionLost();
+    // A check cut short by a lost connection starts again on the next one.
+    if (idCheck_ != IdCheck::Done && idCheck_ != IdCheck::Taken) {
+        idCheck_ = IdCheck::NotYet;
+        idCheckLimit_.stop();
+    }
 }
 
 void MqttPublisher::connectNow(const QString& host) {
     forgetConnection();
     // A fresh client each time: what the last connection had in flight is in our queue, and is
     // sent again from there, so that libmosquitto's own copies cannot send it twice.
-    client_.reset(mosquitto_new(settings_.id.toUtf8().constData(), true, this));
+    // A client ID of its own: one equal to another program's would push that one off the
+    // broker before the check could tell that the ID is taken.
+    const QByteArray clientId = settings_.id.toUtf8() + '-' + token_;
+    client_.reset(mosquitto_new(clientId.constData(), true, this));
     if (!client_) {
         dropConnection(
             QStringLiteral("cannot make an MQTT client: %1").arg(errorText(MOSQ_ERR_ERRNO)));
@@ -131,6 +156,8 @@ void MqttPublisher::connectNow(const QString& host) {
     mosquitto_connect_callback_set(m, &MqttPublisher::connectCallback);
     mosquitto_publish_callback_set(m, &MqttPublisher::publishCallback);
     mosquitto_disconnect_callback_set(m, &MqttPublisher::disconnectCallback);
+    mosquitto_subscribe_callback_set(m, &MqttPublisher::subscribeCallback);
+    mosquitto_message_callback_set(m, &MqttPublisher::messageCallback);
     const QByteArray will = settings_.statusTopic().toUtf8();
     mosquitto_will_set(m, will.constData(), int(kOffline.size()), kOffline.constData(), 1, true);
     if (!settings_.user.isEmpty())
@@ -206,6 +233,19 @@ void MqttPublisher::afterLoop(int rc) {
         connackCode_ = -1;
         connectionUp();
     }
+    if (subscribed_ && client_) {
+        subscribed_ = false;
+        if (idCheck_ == IdCheck::Subscribing) {
+            // Once this comes back, every retained status has come before it.
+            const QByteArray probe = probeTopic().toUtf8();
+            mosquitto_publish(client_.get(), nullptr, probe.constData(), int(token_.size()),
+                              token_.constData(), 1, false);
+            idCheck_ = IdCheck::Probing;
+        }
+    }
+    takeMessages();
+    if (idCheck_ == IdCheck::Taken)
+        return;
     if (disconnected_ || (rc != MOSQ_ERR_SUCCESS)) {
         dropConnection(rc != MOSQ_ERR_SUCCESS ? errorText(rc)
                                               : QStringLiteral("the connection was closed"));
@@ -214,9 +254,93 @@ void MqttPublisher::afterLoop(int rc) {
     publishPending();
 }
 
+QString MqttPublisher::probeTopic() const {
+    return settings_.prefix + QLatin1Char('/') + settings_.id + QStringLiteral("/probe");
+}
+
 void MqttPublisher::connectionUp() {
     connected_ = true;
     backoff_ = 0ms;
+    // On every connection: another program checking this ID is answered while this one runs.
+    const QByteArray status = settings_.statusTopic().toUtf8();
+    const QByteArray probe = probeTopic().toUtf8();
+    mosquitto_subscribe(client_.get(), nullptr, status.constData(), 1);
+    mosquitto_subscribe(client_.get(), &subscribeMid_, probe.constData(), 1);
+    if (idCheck_ == IdCheck::NotYet) {
+        idCheck_ = IdCheck::Subscribing;
+        retainedStatus_.clear();
+        idCheckLimit_.start(kSubscribeLimit);
+        return;
+    }
+    published();
+}
+
+void MqttPublisher::takeMessages() {
+    const std::vector<Message> messages = std::move(messages_);
+    messages_.clear();
+    const QByteArray status = settings_.statusTopic().toUtf8();
+    const QByteArray probe = probeTopic().toUtf8();
+    for (const Message& m : messages) {
+        const bool checking = idCheck_ == IdCheck::Subscribing || idCheck_ == IdCheck::Probing ||
+                              idCheck_ == IdCheck::AwaitingAnswer;
+        if (m.topic == status && checking) {
+            if (m.retained) {
+                retainedStatus_ = m.payload;
+            } else if (saysPublisherIsThere(m.payload)) {
+                idTaken(); // said now, by a program that is there
+                return;
+            }
+        } else if (m.topic == probe && m.payload == token_) {
+            if (idCheck_ != IdCheck::Probing)
+                continue;
+            if (saysPublisherIsThere(retainedStatus_)) {
+                idCheck_ = IdCheck::AwaitingAnswer;
+                idCheckLimit_.start(kAnswerLimit);
+            } else {
+                idCheckDone();
+            }
+        } else if (idCheck_ == IdCheck::Done && connected_ && !done_ &&
+                   (m.topic == probe || (m.topic == status && m.payload == kOffline))) {
+            // "I am here", to a program checking this ID; and the status again over the last
+            // will of a program gone that had published as it.
+            publishRetained(settings_.statusTopic(), status_.toUtf8());
+        }
+    }
+}
+
+void MqttPublisher::idCheckDone() {
+    idCheck_ = IdCheck::Done;
+    idCheckLimit_.stop();
+    if (connected_) {
+        published();
+        publishPending();
+    }
+}
+
+void MqttPublisher::idTaken() {
+    idCheck_ = IdCheck::Taken;
+    idCheckLimit_.stop();
+    miscTimer_.stop();
+    retryTimer_.stop();
+    // A clean goodbye: the last will would say "offline" for the other program.
+    if (client_) {
+        mosquitto_disconnect(client_.get());
+        mosquitto_loop_write(client_.get(), 1);
+    }
+    readWatch_.reset();
+    writeWatch_.reset();
+    client_.reset();
+    connected_ = false;
+    finished_ = true;
+    const QString message =
+        QStringLiteral("Another program publishes as %1; choose --mqtt-id.").arg(settings_.id);
+    if (onIdTaken)
+        onIdTaken(message);
+    else if (onProblem)
+        onProblem(message);
+}
+
+void MqttPublisher::published() {
     const bool again = everConnected_;
     everConnected_ = true;
     publishRetained(settings_.statusTopic(), status_.toUtf8());
@@ -268,7 +392,7 @@ void MqttPublisher::dropConnection(const QString& why) {
 }
 
 void MqttPublisher::publishPending() {
-    if (!connected_ || !client_)
+    if (!connected_ || !client_ || idCheck_ != IdCheck::Done)
         return;
     while (queue_.inFlight() < kInFlight) {
         const auto payload = queue_.nextToSend();
@@ -310,7 +434,7 @@ void MqttPublisher::finish(std::chrono::milliseconds limit, std::function<void(s
 }
 
 void MqttPublisher::checkFinish() {
-    if (!done_ || !connected_ || !queue_.empty() || offlineMid_ != 0)
+    if (!done_ || !connected_ || !queue_.empty() || offlineMid_ != 0 || idCheck_ != IdCheck::Done)
         return;
     // Said by us, not the will: the program ends on purpose.
     if (!publishRetained(settings_.statusTopic(), kOffline, &offlineMid_))
@@ -325,7 +449,9 @@ void MqttPublisher::complete() {
     finishLimit_.stop();
     miscTimer_.stop();
     retryTimer_.stop();
-    if (client_ && connected_ && offlineMid_ == -1) {
+    // Ending before the ID was checked: no last will, which would say "offline" for another
+    // program that may publish as this ID.
+    if (client_ && connected_ && (offlineMid_ == -1 || idCheck_ != IdCheck::Done)) {
         mosquitto_disconnect(client_.get());
         mosquitto_loop_write(client_.get(), 1);
     }
@@ -356,6 +482,18 @@ void MqttPublisher::publishCallback(mosquitto*, void* self, int mid) {
 
 void MqttPublisher::disconnectCallback(mosquitto*, void* self, int) {
     static_cast<MqttPublisher*>(self)->disconnected_ = true;
+}
+
+void MqttPublisher::subscribeCallback(mosquitto*, void* self, int mid, int, const int*) {
+    auto* p = static_cast<MqttPublisher*>(self);
+    if (mid == p->subscribeMid_)
+        p->subscribed_ = true;
+}
+
+void MqttPublisher::messageCallback(mosquitto*, void* self, const mosquitto_message* m) {
+    static_cast<MqttPublisher*>(self)->messages_.push_back(
+        {QByteArray(m->topic), QByteArray(static_cast<const char*>(m->payload), m->payloadlen),
+         m->retain});
 }
 
 } // namespace pm

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace pm {
 
@@ -44,6 +46,12 @@ public:
 
     std::function<void(const QString&)> onConnected; // a connection is up (first or again)
     std::function<void(const QString&)> onProblem;   // refused, unreachable or lost; retrying
+    // Another program that answers publishes as this ID: nothing was published, and nothing
+    // will be. Without it, said through onProblem.
+    std::function<void(const QString&)> onIdTaken;
+
+    // How long a publisher that the retained status says is there has to answer.
+    static constexpr std::chrono::milliseconds kAnswerLimit{3000};
 
 private:
     struct ClientDeleter {
@@ -61,6 +69,14 @@ private:
     // What the callbacks left to do, once libmosquitto has returned.
     void afterLoop(int rc);
     void connectionUp();
+    // One ID, one publisher: before the first publication, the retained status is read and,
+    // when it says a publisher is there, that publisher is asked to say its status again.
+    void startIdCheck();
+    void takeMessages();
+    void idCheckDone();
+    void idTaken();
+    void published(); // what a connection publishes once it is up
+    QString probeTopic() const;
     void dropConnection(const QString& why);
     void publishPending();
     bool publishRetained(const QString& topic, const QByteArray& payload, int* mid = nullptr);
@@ -71,6 +87,8 @@ private:
     static void connectCallback(mosquitto*, void* self, int rc);
     static void publishCallback(mosquitto*, void* self, int mid);
     static void disconnectCallback(mosquitto*, void* self, int rc);
+    static void subscribeCallback(mosquitto*, void* self, int mid, int, const int*);
+    static void messageCallback(mosquitto*, void* self, const mosquitto_message* m);
 
     MqttSettings settings_;
     std::unique_ptr<mosquitto, ClientDeleter> client_;
@@ -87,6 +105,20 @@ private:
     // Left by the callbacks for afterLoop().
     int connackCode_ = -1;
     bool disconnected_ = false;
+    int subscribeMid_ = 0;
+    bool subscribed_ = false;
+    struct Message {
+        QByteArray topic;
+        QByteArray payload;
+        bool retained = false;
+    };
+    std::vector<Message> messages_;
+    // The check of the ID.
+    enum class IdCheck { NotYet, Subscribing, Probing, AwaitingAnswer, Done, Taken };
+    IdCheck idCheck_ = IdCheck::NotYet;
+    QByteArray token_; // this program's probe, told from another's
+    QByteArray retainedStatus_;
+    QTimer idCheckLimit_;
     // Finishing.
     std::function<void(std::size_t)> done_;
     QTimer finishLimit_;

@@ -8,7 +8,7 @@ namespace pm {
 QString isoTimeWithOffset(const QDateTime& time) {
     const int offset = time.offsetFromUtc();
     const int minutes = (offset < 0 ? -offset : offset) / 60;
-    return time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+    return time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
            (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
            QStringLiteral("%1:%2")
                .arg(minutes / 60, 2, 10, QLatin1Char('0'))

@@ -4,6 +4,8 @@
 #include "telemetry/MqttPublisher.h"
 #include "telemetry/StateJson.h"
 
+#include <QHostInfo>
+
 namespace pm {
 
 namespace {
@@ -15,19 +17,9 @@ Telemetry::Telemetry(TelemetrySettings settings) : settings_(std::move(settings)
 Telemetry::~Telemetry() = default;
 
 bool Telemetry::start(QString* error, bool brokerNeededAtStart) {
-    if (settings_.mqtt) {
-        mqtt_ = std::make_unique<MqttPublisher>(*settings_.mqtt);
-        mqtt_->onConnected = [this](const QString& m) {
-            if (onNews)
-                onNews(m);
-        };
-        mqtt_->onProblem = [this](const QString& m) {
-            if (onProblem)
-                onProblem(m);
-        };
-        mqtt_->setGiveUpAtStart(brokerNeededAtStart);
-        mqtt_->start();
-    }
+    brokerNeededAtStart_ = brokerNeededAtStart;
+    if (settings_.mqtt && !holdMqtt_)
+        startMqtt();
     if (settings_.metrics) {
         metrics_ = std::make_unique<MetricsServer>();
         metricsPort_ = metrics_->listen(*settings_.metrics, error);
@@ -42,6 +34,34 @@ bool Telemetry::start(QString* error, bool brokerNeededAtStart) {
                        .arg(metricsPort_));
     }
     return true;
+}
+
+void Telemetry::startMqtt() {
+    mqtt_ = std::make_unique<MqttPublisher>(*settings_.mqtt);
+    mqtt_->onConnected = [this](const QString& m) {
+        if (onNews)
+            onNews(m);
+    };
+    mqtt_->onProblem = [this](const QString& m) {
+        if (onProblem)
+            onProblem(m);
+    };
+    mqtt_->onIdTaken = [this](const QString& m) {
+        if (onIdTaken)
+            onIdTaken(m);
+        else if (onProblem)
+            onProblem(m);
+    };
+    mqtt_->setGiveUpAtStart(brokerNeededAtStart_);
+    mqtt_->start();
+}
+
+void Telemetry::portFound(const QString& device) {
+    if (!holdMqtt_ || mqtt_)
+        return;
+    settings_.mqtt->id = defaultMqttId(QHostInfo::localHostName(), device);
+    settings_.mqtt->idNamesNoPort = false;
+    startMqtt();
 }
 
 void Telemetry::liveReading(const QDateTime& time, const ReadingTexts& texts) {

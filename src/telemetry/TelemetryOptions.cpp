@@ -20,6 +20,13 @@ bool isIdCharacter(QChar c) {
 
 // The first line of the file: editors add a newline, which is no part of the password.
 std::optional<QString> readPasswordFile(const QString& path, QString* error) {
+    // A FIFO would hold the tool at its start until something writes to it; a device may
+    // never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *error = QStringLiteral("The MQTT password file %1 is not a plain file.").arg(path);
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("Cannot read the MQTT password file %1: %2.")
@@ -112,9 +119,17 @@ std::optional<TelemetrySettings> TelemetryOptions::settings(const QCommandLinePa
         }
     }
     mqtt->id = isSet(Id) ? value(Id) : defaultMqttId(QHostInfo::localHostName(), portDevice);
+    mqtt->idNamesNoPort = !isSet(Id) && portDevice.isEmpty();
     if (!isValidMqttId(mqtt->id)) {
         *error = QStringLiteral("--mqtt-id takes letters, digits, _ and - only, not \"%1\".")
                      .arg(mqtt->id);
+        return std::nullopt;
+    }
+    if (mqtt->statusTopic().toUtf8().size() > kMaxMqttTopicBytes) {
+        *error = QStringLiteral("The MQTT topic %1/%2/status is longer than the %3 bytes MQTT "
+                                "allows: choose a shorter prefix or --mqtt-id.")
+                     .arg(mqtt->prefix.left(20) + QStringLiteral("..."), mqtt->id)
+                     .arg(kMaxMqttTopicBytes);
         return std::nullopt;
     }
     mqtt->user = value(User);
@@ -175,6 +190,10 @@ std::optional<MqttSettings> parseMqttUrl(const QString& text, QString* error) {
     if (prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
         prefix.contains(QStringLiteral("//")) || prefix.contains(QChar(0)))
         return bad(QStringLiteral("the topic prefix may hold no +, # or empty level."));
+    // The longest topic, PREFIX/ID/status, must fit in MQTT's 65,535 bytes with an ID of one.
+    if (prefix.toUtf8().size() + qsizetype(sizeof("/x/status")) - 1 > kMaxMqttTopicBytes)
+        return bad(QStringLiteral("the topic prefix is longer than the %1 bytes MQTT allows.")
+                       .arg(kMaxMqttTopicBytes));
     s.prefix = prefix;
     return s;
 }

@@ -12,17 +12,20 @@ namespace pm {
 // The ports MQTT brokers listen on unless told otherwise.
 inline constexpr int kMqttPort = 1883;
 inline constexpr int kMqttTlsPort = 8883;
+// The longest topic MQTT can carry, in bytes of UTF-8.
+inline constexpr qsizetype kMaxMqttTopicBytes = 65535;
 
 // Where and how the readings are published to an MQTT broker.
 struct MqttSettings {
     QString host;
     int port = kMqttPort;
-    bool tls = false; // mqtts://
-    QString caFile;   // empty: the system's certificates
-    QString prefix;   // topics are PREFIX/ID/state and PREFIX/ID/status
-    QString id;       // [A-Za-z0-9_-]+
-    QString user;     // empty: no login
-    QString password; // from a file or PHASEMETER_MQTT_PASSWORD, never the command line
+    bool tls = false;           // mqtts://
+    QString caFile;             // empty: the system's certificates
+    QString prefix;             // topics are PREFIX/ID/state and PREFIX/ID/status
+    QString id;                 // [A-Za-z0-9_-]+
+    bool idNamesNoPort = false; // the default ID, made before the meter's port was known
+    QString user;               // empty: no login
+    QString password;           // from a file or PHASEMETER_MQTT_PASSWORD, never the command line
     bool haDiscovery = false;
 
     QString url() const; // "mqtt://host:1883/prefix", for messages

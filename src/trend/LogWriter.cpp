@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace pm {
 
@@ -14,33 +15,51 @@ struct LogWriter::State {
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::deque<QByteArray> queue;
-    bool writing = false;
+    std::size_t writing = 0; // rows in the write under way
     bool stopping = false;
     qint64 owedSince = 0;
     std::size_t written = 0;
     QString failure;
     std::thread thread;
 
+    // How many of `rows` are on the disk. A group that does not fit (a full disk, a file size
+    // limit) goes again a row at a time, so that every row that fits is kept.
+    std::size_t write(const std::deque<QByteArray>& rows, QString* why) {
+        QByteArray group;
+        for (const QByteArray& row : rows)
+            group += row;
+        if (store->append(group, why))
+            return rows.size();
+        if (rows.size() == 1)
+            return 0;
+        std::size_t done = 0;
+        while (done < rows.size() && store->append(rows[done], why))
+            ++done;
+        return done;
+    }
+
+    // Every row waiting goes in one write and one sync: a disk that takes seconds a sync then
+    // falls behind by the rows of one sync at most, not by one row more each time.
     void run() {
         std::unique_lock lock(mutex);
         for (;;) {
             wake.wait(lock, [this] { return stopping || !queue.empty(); });
             if (queue.empty())
                 return;
-            const QByteArray row = std::move(queue.front());
-            queue.pop_front();
-            writing = true;
+            std::deque<QByteArray> rows;
+            rows.swap(queue);
+            writing = rows.size();
             lock.unlock();
             QString why;
-            const bool ok = store->append(row, &why);
+            const std::size_t done = write(rows, &why);
             lock.lock();
-            writing = false;
-            if (!ok) {
+            writing = 0;
+            written += done;
+            if (done < rows.size()) {
                 failure = why;
                 queue.clear();
                 return;
             }
-            ++written;
             owedSince = clock();
         }
     }
@@ -65,7 +84,7 @@ LogWriter::Queued LogWriter::push(QByteArray row) {
             return Queued::Failed;
         if (s.queue.size() >= kQueueBound)
             return Queued::Full;
-        if (s.queue.empty() && !s.writing)
+        if (s.queue.empty() && s.writing == 0)
             s.owedSince = s.clock();
         s.queue.push_back(std::move(row));
     }
@@ -75,12 +94,12 @@ LogWriter::Queued LogWriter::push(QByteArray row) {
 
 std::size_t LogWriter::behind() const {
     std::lock_guard lock(state_->mutex);
-    return state_->queue.size() + (state_->writing ? 1 : 0);
+    return state_->queue.size() + state_->writing;
 }
 
 qint64 LogWriter::owedMsecs() const {
     std::lock_guard lock(state_->mutex);
-    if (state_->queue.empty() && !state_->writing)
+    if (state_->queue.empty() && state_->writing == 0)
         return 0;
     return state_->clock() - state_->owedSince;
 }
@@ -112,7 +131,7 @@ std::size_t LogWriter::abandon() {
     std::size_t dropped = 0;
     {
         std::lock_guard lock(s.mutex);
-        dropped = s.queue.size() + (s.writing ? 1 : 0);
+        dropped = s.queue.size() + s.writing;
         s.queue.clear();
         s.stopping = true;
     }

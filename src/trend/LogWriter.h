@@ -11,8 +11,9 @@
 namespace pm {
 
 // The one thread that writes a log's rows, so that a disk that takes seconds to sync (a slow USB
-// stick, a hung network share) never holds up the meter's thread. Rows wait in a bounded queue;
-// the first failed write ends the writing, and the rows behind it are not written.
+// stick, a hung network share) never holds up the meter's thread. Rows wait in a bounded queue
+// and go to the disk in groups, all those waiting in one write and one sync; the first failed
+// write ends the writing, and the rows behind it are not written.
 class LogWriter {
 public:
     // Milliseconds of a clock that never goes back; asked from both threads.

@@ -3,6 +3,7 @@
 #include "trend/TrendSeries.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QIODevice>
 #include <QString>
@@ -57,5 +58,7 @@ TrendCsvLoad loadTrendCsv(const QString& path);
 TrendCsvLoad loadTrendCsv(QIODevice& in);
 // The same for the bytes of a file; the message starts "line N: ".
 TrendCsvLoad parseTrendCsv(const QByteArray& bytes);
+// One line of such a file, without its line end, is a whole row that loads.
+bool isTrendCsvRow(QByteArrayView line);
 
 } // namespace pm

@@ -343,6 +343,11 @@ TrendCsvLoad parseTrendCsv(const QByteArray& bytes) {
     return loadTrendCsv(buffer);
 }
 
+bool isTrendCsvRow(QByteArrayView line) {
+    TrendReading r;
+    return readRow(line.begin(), line.end(), r).isEmpty();
+}
+
 TrendCsvLoad loadTrendCsv(const QString& path) {
     const QString name = QDir::toNativeSeparators(path);
     QFile file(path);

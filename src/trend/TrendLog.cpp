@@ -39,6 +39,28 @@ Start startOf(QByteArray start) {
     return Start::Other;
 }
 
+// Where a last line that is not a whole row starts, or -1. Power lost while a row was written
+// leaves it cut short, or blank or NULs where the file system had made room for it; a row
+// appended behind such a line would make the whole log unreadable.
+qint64 tornLastRow(const AppendFile& file) {
+    const qint64 size = file.size();
+    const bool ended = file.tail(1) == "\n";
+    const qint64 start = file.lineStartBefore(ended ? size - 1 : size);
+    if (start == 0)
+        return -1; // the header alone, checked before
+    if (!ended)
+        return start;
+    // Longer than any row: not one, and not read whole into memory.
+    constexpr qint64 kLongestRow = 1024;
+    const qint64 length = size - 1 - start;
+    if (length > kLongestRow)
+        return start;
+    QByteArray line = file.read(start, length);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return isTrendCsvRow(line) ? -1 : start;
+}
+
 } // namespace
 
 TrendLog::~TrendLog() {
@@ -71,9 +93,9 @@ bool TrendLog::open(const QString& path, QString* error, QString* notice) {
     }
     if (start == Start::HeaderCut) {
         keep = 0; // the header itself was cut short: written again whole
-    } else if (file->size() > 0 && !file->tail(1).endsWith('\n')) {
-        keep = file->endOfLastLine();
-        if (notice)
+    } else if (file->size() > 0) {
+        keep = tornLastRow(*file);
+        if (keep >= 0 && notice)
             *notice = QStringLiteral("The last row of %1 was incomplete and was removed.")
                           .arg(native(path));
     }

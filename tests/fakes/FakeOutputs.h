@@ -48,6 +48,11 @@ public:
     int begun = 0;
     int failAtCell = -1; // index of a cell whose write fails
 
+    int discarded = 0;
+    void discard() override {
+        ++discarded;
+        cells.clear();
+    }
     bool begin(QString*) override {
         ++begun;
         cells.clear();

@@ -2,6 +2,8 @@
 
 #include "fakes/WaitUntil.h"
 
+#include <QTemporaryDir>
+
 QString simProgram() {
     return QStringLiteral(PHASEMETER_TOOLS_DIR "/sim/phasemeter-sim");
 }
@@ -59,6 +61,10 @@ void startWindowOn(QProcess& window, const SimProcess& sim, const QStringList& a
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PHASEMETER_PORTS"), sim.device());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The window keeps its settings in the user's configuration folder: a test's window starts
+    // from none and leaves none behind.
+    static const QTemporaryDir config;
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     window.setProcessEnvironment(env);
     window.start(QStringLiteral(PHASEMETER_WINDOW_PROGRAM), arguments);
 }

@@ -26,6 +26,7 @@ const QString kTelemetryDescription = QStringLiteral(
     "--mqtt publishes every reading to PREFIX/ID/state (JSON, QoS 1) and the meter's state to\n"
     "PREFIX/ID/status (\"online\", \"no meter\", \"offline\"); readings wait while the broker\n"
     "is away (a day's at most) and follow in order. --metrics serves them to Prometheus.\n"
+    "Like --output, both go on through a silent meter and resume when it answers.\n"
     "The broker's password comes from --mqtt-password-file or PHASEMETER_MQTT_PASSWORD.");
 
 const QString kDescription = QStringLiteral(
@@ -33,7 +34,7 @@ const QString kDescription = QStringLiteral(
     "as the five-line report of the real-time view (a blank line between readings), or as\n"
     "CSV (a header, then a row per reading: the time in ISO 8601 and every value of the\n"
     "panel). Runs until --count readings have come or Ctrl-C; fails when the meter does not\n"
-    "answer or stops answering for 5 seconds.\n"
+    "answer or stops answering for 5 seconds, unless it logs or publishes.\n"
     "\n"
     "With --output, each CSV row is appended to FILE and synced to the disk, so a killed\n"
     "process or a power cut loses no row written. A new or empty file gets the header; a file\n"
@@ -110,6 +111,13 @@ int runLive(const QStringList& arguments) {
         if (!telemetry.mqtt()->everConnected())
             QCoreApplication::exit(kExitFailure);
     };
+    // Two meters in one topic would be worse than none: the user chooses another ID.
+    telemetry.onIdTaken = [](const QString& message) {
+        printError(message);
+        QCoreApplication::exit(kExitUsage);
+    };
+    if (o.device.isEmpty())
+        telemetry.holdMqttForPort();
     {
         QString error;
         if (!telemetry.start(&error, true)) {
@@ -176,22 +184,26 @@ int runLive(const QStringList& arguments) {
         printError(message);
         finish(kExitFailure);
     };
-    // Unattended logging outlasts a meter switched off or a loose cable: the gap shows in the
-    // file as missing times.
+    // Unattended logging and telemetry outlast a meter switched off or a loose cable: the gap
+    // shows in the file as missing times, on the broker as "no meter" and in the metrics as
+    // phasemeter_meter_up 0.
     bool lost = false;
-    if (!o.output.isEmpty()) {
+    const QString goesOn = o.output.isEmpty() ? QStringLiteral("the readings go on")
+                                              : QStringLiteral("recording goes on");
+    link.onLinked = [&lost, &link, &telemetry, goesOn] {
+        telemetry.portFound(link.linkedDevice());
+        if (lost)
+            printError(QStringLiteral("The meter answers again on %1; %2.")
+                           .arg(link.linkedPort(), goesOn));
+        lost = false;
+    };
+    if (!o.output.isEmpty() || telemetrySettings->any()) {
         link.keepLookingAfterLoss();
-        link.onLinkLost = [&lost, &telemetry](const QString& message) {
+        link.onLinkLost = [&lost, &telemetry, goesOn](const QString& message) {
             lost = true;
             telemetry.meterAnswering(false);
-            printError(message + QStringLiteral(" Looking for it again; recording goes on when "
-                                                "it answers."));
-        };
-        link.onLinked = [&lost, &link] {
-            if (lost)
-                printError(QStringLiteral("The meter answers again on %1; recording goes on.")
-                               .arg(link.linkedPort()));
-            lost = false;
+            printError(message +
+                       QStringLiteral(" Looking for it again; %1 when it answers.").arg(goesOn));
         };
     }
     SignalWatcher interrupt([&finish](int) { finish(kExitOk); });

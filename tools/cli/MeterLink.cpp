@@ -2,6 +2,8 @@
 
 #include "platform/PortMap.h"
 
+#include <utility>
+
 namespace pm::cli {
 
 MeterLink::MeterLink(int portsPerRound, RecordSink* table, QObject* parent)
@@ -44,15 +46,24 @@ void MeterLink::searchTick(const std::function<void()>& search) {
     const bool handOver = f.linked != kFalse;
     // The last port of the round has had its tick to answer, like every other.
     if (!handOver && tried_ >= portsPerRound_ && !(keepLooking_ && everLinked_)) {
+        // A meter may take up to a second to answer: the last port of the round, when open,
+        // keeps its link request for a second tick.
+        if (port_.isOpen() && !std::exchange(lastPortWaited_, true))
+            return;
         const QString report = roundReport();
         stop();
         if (onFailure)
             onFailure(report);
         return;
     }
+    // A named device is the only port: it is tried again at every tick, not once per walk of
+    // every port number, so a meter back on it answers within a tick or two.
+    if (!handOver && portsPerRound_ == 1)
+        f.portno = 1;
     search();
     if (handOver) {
         tried_ = 0;
+        lastPortWaited_ = false;
         outcomes_.clear();
         if (!stopped_ && onLinked)
             onLinked();

@@ -33,6 +33,8 @@ public:
     MeterCore& core() { return core_; }
     // "COM3 /dev/ttyUSB0": the port the meter answered on.
     QString linkedPort() const;
+    // "/dev/ttyUSB0": the device of that port.
+    QString linkedDevice() const { return port_.deviceName(port_.commPort()); }
     // "Lost the link to the meter on ...": what to say when the meter has stopped answering.
     QString lostMessage() const;
 
@@ -51,7 +53,8 @@ private:
     std::vector<std::unique_ptr<TimerDriver>> drivers_;
     int portsPerRound_;
     int tried_ = 0;
-    QStringList outcomes_; // per port tried: what came of it
+    bool lastPortWaited_ = false; // the last port of the round has had its second tick
+    QStringList outcomes_;        // per port tried: what came of it
     bool wasLinked_ = false;
     bool everLinked_ = false;
     bool keepLooking_ = false;

@@ -36,17 +36,21 @@ struct RecordsOptions {
 const QString kDescription = QStringLiteral(
     "Links to the meter and downloads every stored record, as \"Read\" does in the window: the\n"
     "count, then one request per 100 ms (300 records take 30 s), or with --pacing reply the\n"
-    "next request as soon as a reply is in and the line is quiet again (the wait for a reply\n"
-    "grows from 100 ms up to 1 s when the meter answers late). A reply that may be a late\n"
-    "answer to an earlier request is not used. Records that did not arrive are asked for\n"
-    "again, in up to two more passes. Then writes the table:\n"
+    "next request as soon as a reply is in (the wait for a reply grows from 100 ms up to 1 s\n"
+    "when the meter answers late). One request is on the line at a time: after a time-out\n"
+    "nothing is sent until the reply has come, or the line has been quiet for 1 s, so a late\n"
+    "reply is its own request's; a request that draws two replies files neither. Records\n"
+    "that did not arrive are asked for again, in up to two more passes; a record whose reply\n"
+    "no reading can have is filed only when the meter sends the same bytes twice, and named\n"
+    "as stored damaged. Then writes the table:\n"
     "  txt   the record blocks as the window saves them (Windows-1252, CR LF);\n"
     "  xlsx  the table as a workbook, cell for cell, as the window exports it;\n"
     "  csv   a header, then one row per record with every value as a plain number.\n"
     "Without --format the type follows the name: .xlsx or .xls gives xlsx, .csv gives csv,\n"
     "anything else txt. Progress goes to standard error. When records are still missing at\n"
     "the end, or the link is lost during the download, writes the records that arrived, names\n"
-    "the missing ones and fails. Writes nothing, and keeps an old file, when no record arrived.");
+    "the missing ones and fails. Writes nothing, keeps an old file and fails when no record\n"
+    "arrived, the meter holds none, or its record count could not be read.");
 
 std::optional<Format> formatFromName(const QString& name) {
     if (name == QLatin1String("txt"))
@@ -209,18 +213,22 @@ int runRecords(const QStringList& arguments) {
             return;
         const DownloadState& d = form.download;
         const QString lost = d.linkLost ? link.lostMessage() + QLatin1Char('\n') : QString();
-        if (!d.counted) {
-            fail(lost + QStringLiteral("Nothing was written."));
-            return;
-        }
-        const int asked = lastRecordToRequest(form);
-        const QString missing = missingRecordsSentence(d.missing);
+        const QString problems = downloadProblems(d).join(QLatin1Char(' '));
         const QString advice =
             meterAnswersLate(d)
                 ? QLatin1Char(' ') + lateMeterAdvice(QStringLiteral("--pacing reply"))
                 : QString();
-        if (asked > 0 && d.missing.size() == asked) {
-            fail(lost + missing + QStringLiteral(" Nothing was written.") + advice);
+        if (!d.counted) {
+            fail(lost + (problems.isEmpty() ? QString() : problems + QLatin1Char(' ')) +
+                 QStringLiteral("Nothing was written."));
+            return;
+        }
+        const int asked = lastRecordToRequest(form);
+        // An old file is never replaced by an empty one: a meter that holds no records leaves
+        // nothing to write.
+        if (asked == 0 || d.missing.size() == asked) {
+            fail(lost + (problems.isEmpty() ? QString() : problems + QLatin1Char(' ')) +
+                 QStringLiteral("Nothing was written.") + advice);
             return;
         }
         phase = Phase::Done;
@@ -237,14 +245,16 @@ int runRecords(const QStringList& arguments) {
                                   .arg(asked)
                                   .arg(QDir::toNativeSeparators(o.output));
         if (!d.missing.isEmpty()) {
-            printError(lost + wrote + QLatin1Char(' ') + missing + advice);
+            printError(lost + wrote + QLatin1Char(' ') + problems + advice);
             QCoreApplication::exit(kExitFailure);
             return;
         }
+        // Records stored damaged are downloaded as the meter holds them, and named.
         progress.say(QStringLiteral("Wrote %1 record%2 to %3.")
                          .arg(asked)
                          .arg(asked == 1 ? "" : "s")
-                         .arg(QDir::toNativeSeparators(o.output)));
+                         .arg(QDir::toNativeSeparators(o.output)) +
+                     (problems.isEmpty() ? QString() : QLatin1Char(' ') + problems) + advice);
         QCoreApplication::exit(kExitOk);
     };
     core.downloadEnded = [&] {

@@ -15,6 +15,8 @@ std::optional<QByteArray> Instrument::reply(int code, double seconds) {
     case kCodeLink:
         return QByteArray::fromHex("AA55AA");
     case kCodeCount: {
+        if (countReply_)
+            return *countReply_;
         const qsizetype n = reportedCount_.value_or(records_.size());
         QByteArray count(2, '\0');
         count[0] = char(n & 0xFF);

@@ -22,6 +22,8 @@ public:
     const QList<QByteArray>& records() const { return records_; }
     // A meter whose count is wrong: it reports `count` records, whatever it holds.
     void setReportedCount(int count) { reportedCount_ = count; }
+    // A meter whose count reply is garbled or cut short: these bytes, every time.
+    void setCountReply(const QByteArray& bytes) { countReply_ = bytes; }
 
     // The reply to request `code`, `seconds` after the meter was switched on.
     std::optional<QByteArray> reply(int code, double seconds);
@@ -31,6 +33,7 @@ private:
     std::optional<QByteArray> fixedLive_;
     QList<QByteArray> records_;
     std::optional<int> reportedCount_;
+    std::optional<QByteArray> countReply_;
 };
 
 // A block written as hex ("F0 55 00 ..."; blanks anywhere); none unless it is exactly 22 bytes.

@@ -142,6 +142,10 @@ SimOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("count"),
          QStringLiteral("Report <n> stored records, 0 to 32767, whatever it holds."),
          QStringLiteral("n")},
+        {QStringLiteral("count-reply"),
+         QStringLiteral("Answer every count request with these 1 or 2 bytes in hex: 00 80 is a "
+                        "garbled count, one byte a reply cut short."),
+         QStringLiteral("hex")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed of the readings, records and faults (default 1)."),
          QStringLiteral("n")},
@@ -210,6 +214,14 @@ SimOptions parseSimOptions(const QStringList& arguments) {
             c.records = int(integer(p, QStringLiteral("records"), 0, kMaxRecords));
         if (p.isSet(QStringLiteral("count")))
             c.count = int(integer(p, QStringLiteral("count"), 0, 32767));
+        if (p.isSet(QStringLiteral("count-reply"))) {
+            const QString hex = p.value(QStringLiteral("count-reply")).remove(QLatin1Char(' '));
+            const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+            if (bytes.isEmpty() || bytes.size() > 2 || bytes.toHex() != hex.toLower().toLatin1())
+                throw Problem{QStringLiteral("--count-reply takes 1 or 2 bytes in hex, as "
+                                             "\"00 80\".")};
+            c.countReply = bytes;
+        }
         if (p.isSet(QStringLiteral("seed")))
             c.seed = quint32(integer(p, QStringLiteral("seed"), 0, 0xFFFFFFFFLL));
         if (p.isSet(QStringLiteral("silent-after"))) {

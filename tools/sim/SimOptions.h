@@ -17,6 +17,7 @@ struct SimConfig {
     int records = 3;                       // records drawn from the model
     std::optional<QList<QByteArray>> file; // records read from a file instead
     std::optional<int> count;              // the count reported, whatever is held
+    std::optional<QByteArray> countReply;  // the count reply's bytes, garbled or short
     quint32 seed = 1;
     FaultSettings faults;
     bool verbose = false;

@@ -40,6 +40,8 @@ Simulator::Simulator(const SimConfig& config, PtyEndpoint& pty, QObject* parent)
         instrument_.generateRecords(config.records);
     if (config.count)
         instrument_.setReportedCount(*config.count);
+    if (config.countReply)
+        instrument_.setCountReply(*config.countReply);
     reader_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Read, this);
     writer_ = new QSocketNotifier(pty.masterFd(), QSocketNotifier::Write, this);
     writer_->setEnabled(false);

@@ -19,9 +19,10 @@ Phasor polar(double magnitude, double degrees) {
     return std::polar(magnitude, degrees * std::numbers::pi / 180);
 }
 
-// Positive sequence, angles leading: A at 0°, B at -120°, C at +120°.
-double lineAngle(char line) {
-    return line == 'A' ? 0.0 : line == 'B' ? -120.0 : 120.0;
+// Positive sequence, angles leading: A at 0°, B at -120°, C at +120°; negative: B and C trade.
+double lineAngle(char line, bool negative = false) {
+    const double turn = negative ? -1 : 1;
+    return line == 'A' ? 0.0 : line == 'B' ? -120.0 * turn : 120.0 * turn;
 }
 
 // How far y lags x, in degrees.
@@ -123,10 +124,25 @@ std::optional<WiringScenario> parseWiringScenario(const QString& text, QString& 
 
 Measurement wiringMeasurement(const WiringScenario& s) {
     const double phaseVolts = s.lineVolts / std::sqrt(3.0);
-    const auto voltage = [phaseVolts](char line) { return polar(phaseVolts, lineAngle(line)); };
-    const auto current = [&s](int ch) {
+    const bool negative = s.negativeSequence;
+    const auto voltage = [&](char line) { return polar(phaseVolts, lineAngle(line, negative)); };
+    const double phiC = s.loadAngleC.value_or(s.loadAngle);
+    const double ampsC = s.amperesC.value_or(s.amperes);
+    const auto line = [&](char l) {
+        const Phasor a = polar(s.amperes, lineAngle('A', negative) - s.loadAngle);
+        const Phasor c = polar(ampsC, lineAngle('C', negative) - phiC);
+        if (l == 'A')
+            return a;
+        if (l == 'C')
+            return c;
+        // Three wires: what flows in on A and C flows back on B.
+        return s.system == WiringScenario::ThreeWire
+                   ? -a - c
+                   : polar(s.amperes, lineAngle('B', negative) - s.loadAngle);
+    };
+    const auto current = [&](int ch) {
         const auto c = size_t(ch);
-        const Phasor i = polar(s.amperes, lineAngle(s.currentLines[c]) - s.loadAngle);
+        const Phasor i = line(s.currentLines[c]);
         return s.reversed[c] ? -i : i;
     };
     Phasor u1, u2, i1, i2;
@@ -151,9 +167,13 @@ Measurement wiringMeasurement(const WiringScenario& s) {
         i2 = polar(s.amperes, -30.0 * s.clock - s.loadAngle);
         break;
     }
+    if (s.voltageReversed[0])
+        u1 = -u1;
+    if (s.voltageReversed[1])
+        u2 = -u2;
     Measurement m;
-    m.volts = {std::abs(u1), std::abs(u2)};
-    m.amperes = {std::abs(i1), std::abs(i2)};
+    m.volts = {s.noVoltage[0] ? 0 : std::abs(u1), s.noVoltage[1] ? 0 : std::abs(u2)};
+    m.amperes = {s.noCurrent[0] ? 0 : std::abs(i1), s.noCurrent[1] ? 0 : std::abs(i2)};
     m.degrees = {lag(u1, u2), lag(i1, i2), lag(u1, i1), lag(u2, i2)};
     m.hertz = 50;
     return m;
@@ -175,13 +195,29 @@ void addWiringOptions(QCommandLineParser& p) {
          QStringLiteral("V")},
         {QStringLiteral("current"), QStringLiteral("With --wiring: the line current (default 5)."),
          QStringLiteral("A")},
+        {QStringLiteral("reversed-vt"),
+         QStringLiteral("With --wiring: the voltage transformer of element 1, 2 or both (12) "
+                        "the wrong way round."),
+         QStringLiteral("1|2|12")},
+        {QStringLiteral("negative-sequence"),
+         QStringLiteral("With --wiring: the supply turns the other way (A, C, B).")},
+        {QStringLiteral("dead"),
+         QStringLiteral("With --wiring: no voltage or no current on a channel, e.g. u2 or i1,i2."),
+         QStringLiteral("u1|u2|i1|i2,...")},
+        {QStringLiteral("load-angle-c"),
+         QStringLiteral("With --wiring: phase C's own load angle, for an unbalanced load."),
+         QStringLiteral("deg")},
+        {QStringLiteral("current-c"),
+         QStringLiteral("With --wiring: phase C's own current, for an unbalanced load."),
+         QStringLiteral("A")},
     });
 }
 
 QString readWiringOptions(const QCommandLineParser& p, SimConfig& config) {
     const QString wiring = QStringLiteral("wiring");
     if (!p.isSet(wiring)) {
-        for (const char* name : {"load-angle", "line-voltage", "current"})
+        for (const char* name : {"load-angle", "line-voltage", "current", "reversed-vt",
+                                 "negative-sequence", "dead", "load-angle-c", "current-c"})
             if (p.isSet(QLatin1String(name)))
                 return QStringLiteral("--%1 goes with --wiring.").arg(QLatin1String(name));
         return {};
@@ -208,6 +244,33 @@ QString readWiringOptions(const QCommandLineParser& p, SimConfig& config) {
         return QStringLiteral("--line-voltage takes volts from 0 to 32767.");
     if (!number("current", 0, 327.67, scenario->amperes))
         return QStringLiteral("--current takes amperes from 0 to 327.67.");
+    double c = 0;
+    if (!number("load-angle-c", -180, 180, c))
+        return QStringLiteral("--load-angle-c takes degrees from -180 to 180.");
+    if (p.isSet(QStringLiteral("load-angle-c")))
+        scenario->loadAngleC = c;
+    if (!number("current-c", 0, 327.67, c))
+        return QStringLiteral("--current-c takes amperes from 0 to 327.67.");
+    if (p.isSet(QStringLiteral("current-c")))
+        scenario->amperesC = c;
+    if (p.isSet(QStringLiteral("reversed-vt"))) {
+        const QString vt = p.value(QStringLiteral("reversed-vt"));
+        if (vt != QLatin1String("1") && vt != QLatin1String("2") && vt != QLatin1String("12"))
+            return QStringLiteral("--reversed-vt takes 1, 2 or 12, not \"%1\".").arg(vt);
+        scenario->voltageReversed = {vt.contains(QLatin1Char('1')), vt.contains(QLatin1Char('2'))};
+    }
+    scenario->negativeSequence = p.isSet(QStringLiteral("negative-sequence"));
+    if (p.isSet(QStringLiteral("dead"))) {
+        for (const QString& d : p.value(QStringLiteral("dead")).toLower().split(QLatin1Char(','))) {
+            const int ch = d.size() == 2 ? d[1].digitValue() - 1 : -1;
+            if ((ch != 0 && ch != 1) || (d[0] != QLatin1Char('u') && d[0] != QLatin1Char('i')))
+                return QStringLiteral("--dead takes u1, u2, i1 or i2, separated by commas, not "
+                                      "\"%1\".")
+                    .arg(d);
+            (d[0] == QLatin1Char('u') ? scenario->noVoltage : scenario->noCurrent)[size_t(ch)] =
+                true;
+        }
+    }
     config.live = encodeBlock(wiringMeasurement(*scenario));
     return {};
 }

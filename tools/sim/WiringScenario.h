@@ -26,6 +26,15 @@ struct WiringScenario {
     double loadAngle = 30;  // degrees, positive lagging
     double lineVolts = 100; // line-to-line
     double amperes = 5;
+
+    // Faults beyond the connection itself.
+    std::array<bool, 2> voltageReversed{false, false}; // a voltage transformer the wrong way round
+    bool negativeSequence = false;                     // the supply turns the other way
+    std::array<bool, 2> noVoltage{false, false};       // a blown fuse, a lead off
+    std::array<bool, 2> noCurrent{false, false};       // a shorted or open current circuit
+    // Phase C's own load angle and current, for an unbalanced load; none: as phase A's.
+    std::optional<double> loadAngleC;
+    std::optional<double> amperesC;
 };
 
 // "3p3w:BAC:-C:+A", "3p4w:23:+B:-C", "group:11" (the parts after the system may be left off:
@@ -35,7 +44,8 @@ std::optional<WiringScenario> parseWiringScenario(const QString& text, QString& 
 // What the meter measures on that installation.
 Measurement wiringMeasurement(const WiringScenario& scenario);
 
-// --wiring, --load-angle, --line-voltage and --current.
+// --wiring, --load-angle, --line-voltage, --current and the faults beyond the connection:
+// --reversed-vt, --negative-sequence, --dead, --load-angle-c and --current-c.
 void addWiringOptions(QCommandLineParser& parser);
 // Sets the fixed live reading of the scenario named; the problem with the options, if any.
 QString readWiringOptions(const QCommandLineParser& parser, SimConfig& config);

@@ -1,7 +1,7 @@
 #include "app/phasor/PhasorDiagram.h"
 
 #include "app/phasor/PhasorGeometry.h"
-#include "app/window/QuantityColors.h"
+#include "app/style/QuantityColors.h"
 #include "protocol/Fmtval.h"
 
 #include <QPainter>

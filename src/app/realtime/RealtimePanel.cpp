@@ -1,16 +1,48 @@
 #include "app/realtime/RealtimePanel.h"
 
-#include "app/window/Fonts.h"
+#include "app/style/Fonts.h"
 #include "app/window/Geometry.h"
 
 #include <QLabel>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
 
 namespace pm {
 
 namespace {
 constexpr qreal kPanelPoints = 14.25;
 constexpr qreal kU1U2HeadingPoints = 15;
+constexpr int kDesignedWidthTwips = 11655;
+constexpr int kDesignedHeightTwips = 6735;
+
+QString fieldTip(Field f) {
+    static const char* const tips[kFieldCount] = {
+        "Voltage of channel 1, V",
+        "Voltage of channel 2, V",
+        "Current of channel 1, A",
+        "Current of channel 2, A",
+        "Active power of channel 1, kW",
+        "Active power of channel 2, kW",
+        "Reactive power of channel 1, kvar",
+        "Reactive power of channel 2, kvar",
+        "Apparent power of channel 1, kVA",
+        "Apparent power of channel 2, kVA",
+        "Power factor of channel 1",
+        "Power factor of channel 2",
+        "Angle from U1 to U2, degrees",
+        "Angle from I1 to I2, degrees",
+        "Angle from U1 to I1 (channel 1's power angle), degrees",
+        "Angle from U2 to I2 (channel 2's power angle), degrees",
+        "Frequency, Hz",
+    };
+    return QString::fromLatin1(tips[int(f)]);
+}
 } // namespace
+
+QSize RealtimePanel::designedSize() {
+    return {px(kDesignedWidthTwips), px(kDesignedHeightTwips)};
+}
 
 RealtimePanel::RealtimePanel(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("Frame1"));
@@ -47,6 +79,31 @@ RealtimePanel::RealtimePanel(QWidget* parent) : QFrame(parent) {
     addValue(Field::PhaseU1I1, QStringLiteral("phase(2)"), 5640, 4200, 1185, 345);
     addValue(Field::PhaseU2I2, QStringLiteral("phase(3)"), 5640, 5400, 1185, 345);
     addValue(Field::Freq, QStringLiteral("freq"), 8640, 4920, 1050, 345);
+    resize(designedSize());
+}
+
+void RealtimePanel::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    // One scale for both directions keeps the layout; what is left over is shared out evenly
+    // on both sides.
+    const QSize designed = designedSize();
+    scale_ = std::min(double(width()) / designed.width(), double(height()) / designed.height());
+    if (scale_ <= 0)
+        return;
+    const QPoint offset((width() - int(std::lround(designed.width() * scale_))) / 2,
+                        (height() - int(std::lround(designed.height() * scale_))) / 2);
+    for (auto it = designed_.cbegin(); it != designed_.cend(); ++it) {
+        const QRect r = it.value().geometry;
+        const auto scaled = [this](int v) { return int(std::lround(v * scale_)); };
+        it.key()->setGeometry(QRect(offset + QPoint(scaled(r.left()), scaled(r.top())),
+                                    QSize(scaled(r.width()), scaled(r.height()))));
+        QFont font = it.key()->font();
+        font.setPointSizeF(it.value().points * scale_);
+        it.key()->setFont(font);
+        // Type does not scale in exact proportion: a heading takes the width its text needs.
+        if (it.value().heading)
+            it.key()->adjustSize();
+    }
 }
 
 void RealtimePanel::showTexts(const pm::Panel& panel) {
@@ -64,6 +121,7 @@ void RealtimePanel::addHeading(int index, const QString& caption, int left, int 
     label->setFont(songFont(points, true));
     label->move(px(left), px(top));
     label->adjustSize();
+    designed_.insert(label, {label->geometry(), points, true});
 }
 
 void RealtimePanel::addValue(Field f, const QString& name, int left, int top, int width,
@@ -78,7 +136,9 @@ void RealtimePanel::addValue(Field f, const QString& name, int left, int top, in
     palette.setColor(QPalette::WindowText, QColor(0, 255, 0));
     label->setPalette(palette);
     label->setGeometry(twipRect(left, top, width, height));
+    label->setToolTip(fieldTip(f));
     values_[size_t(f)] = label;
+    designed_.insert(label, {label->geometry(), kPanelPoints});
 }
 
 } // namespace pm

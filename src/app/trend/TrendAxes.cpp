@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace pm {
 
 namespace {
+// The narrowest span a value axis shows, as a share of the size of its values.
+constexpr double kNarrowest = 1e-9;
 constexpr qint64 kSecond = 1000;
 constexpr qint64 kMinute = 60 * kSecond;
 constexpr qint64 kHour = 60 * kMinute;
@@ -42,9 +45,15 @@ double stepFor(double raw, TrendUnit unit) {
     return unit == TrendUnit::Degree ? angleStep(raw) : niceStep(raw);
 }
 
-// A flat line still gets room above and below it, within what the quantity can be.
+// A flat line still gets room above and below it, within what the quantity can be. So does a
+// span too narrow for its size to be cut into steps a double can add up (1e20 + 1 is 1e20).
 void widenFlat(double& lo, double& hi, const ValueLimits& limits) {
-    if (hi - lo < 1e-9) {
+    if (!std::isfinite(lo) || !std::isfinite(hi) || hi < lo) {
+        lo = 0;
+        hi = 1;
+    }
+    const double size = std::max(std::abs(lo), std::abs(hi));
+    if (hi - lo < std::max(1e-9, size * kNarrowest)) {
         const double room = std::max(std::abs(hi) * 0.01, 0.01);
         lo -= room;
         hi += room;
@@ -137,6 +146,20 @@ ValueLimits trendLimits(TrendUnit unit) {
 
 int ValueScale::intervals() const {
     return step > 0 ? int(std::lround((max - min) / step)) : 1;
+}
+
+int ValueScale::ticks() const {
+    if (!(step > 0) || !std::isfinite(min) || !std::isfinite(max) || max < min)
+        return 0;
+    const double first = anchor - std::floor((anchor - min) / step) * step;
+    const double count = std::floor((max - first) / step) + 1;
+    return count > 1e9 ? std::numeric_limits<int>::max() : int(std::max(count, 0.0));
+}
+
+bool ValueScale::drawable() const {
+    const double size = std::max(std::abs(min), std::abs(max));
+    return std::isfinite(min) && std::isfinite(max) && std::isfinite(anchor) && max > min &&
+           step >= size * kNarrowest * 1e-3 && ticks() <= kMaxValueTicks;
 }
 
 ValueScale trendLeftScale(double lo, double hi, TrendUnit unit) {

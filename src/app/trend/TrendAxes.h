@@ -37,7 +37,13 @@ struct ValueScale {
     double step = 0.25;
     bool contains(double lo, double hi) const { return lo >= min && hi <= max; }
     int intervals() const;
+    // The grid lines the axis draws from min to max.
+    int ticks() const;
+    // Finite, with a few grid lines a double can step through: an axis that can be drawn.
+    bool drawable() const;
 };
+// The most grid lines a value axis is ever given.
+inline constexpr int kMaxValueTicks = 25;
 
 // The left axis: round numbers around the values lo..hi, within what the unit can be.
 ValueScale trendLeftScale(double lo, double hi, TrendUnit unit);

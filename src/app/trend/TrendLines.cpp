@@ -1,11 +1,16 @@
 #include "app/trend/TrendLines.h"
 
-#include "app/window/QuantityColors.h"
+#include "app/style/QuantityColors.h"
 
 #include <QPainter>
 #include <algorithm>
 
 namespace pm {
+
+namespace {
+// How far off the plot, in pixels, a point is drawn at most.
+constexpr double kOffPlot = 1e5;
+} // namespace
 
 void TrendLines::setArea(const QRectF& area) {
     if (area == area_)
@@ -39,8 +44,12 @@ void TrendLines::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidg
         for (const TrendSegment& segment : c.segments) {
             pixels_.resize(qsizetype(segment.size()));
             std::transform(segment.begin(), segment.end(), pixels_.begin(), [&](QPointF p) {
+                // A value far off a zoomed axis would put a point light-years away, which the
+                // painter chops into dashes without end; held a little way off the plot, the
+                // part of the line that shows keeps its slope to within a hair.
+                const double y = area_.bottom() - (p.y() - scale.min) * up;
                 return QPointF(area_.left() + (p.x() - from) * across,
-                               area_.bottom() - (p.y() - scale.min) * up);
+                               std::clamp(y, area_.top() - kOffPlot, area_.bottom() + kOffPlot));
             });
             if (pixels_.size() == 1)
                 painter->drawPoint(pixels_.front());

@@ -1,10 +1,10 @@
 #include "app/trend/TrendPage.h"
 
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendPlot.h"
 #include "app/trend/TrendReadout.h"
 #include "app/trend/TrendStatsTable.h"
 #include "app/trend/TrendTab.h"
-#include "app/window/QuantityColors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -68,7 +68,9 @@ TrendPage::TrendPage(TrendTab& tab, QWidget* parent) : QWidget(parent), tab_(tab
     plot_->zoomed = [this](double factor, qint64 at) { tab_.zoom(factor, at); };
     plot_->valuesZoomed = [this](double factor, double share) { tab_.zoomValues(factor, share); };
     plot_->panned = [this](qint64 msecs) { tab_.pan(msecs); };
-    plot_->clicked = [this](qint64 at) { tab_.pin(at); };
+    plot_->valuesPanned = [this](double share) { tab_.panValues(share); };
+    plot_->clicked = [this](qint64 at, qint64 reach) { tab_.pin(at, reach); };
+    plot_->pinsCleared = [this] { tab_.clearPins(); };
     plot_->hovered = [this] { showReadout(); };
     plot_->fitChosen = [this] { tab_.fit(); };
     plot_->resetValuesChosen = [this] { tab_.resetValueAxes(); };

@@ -1,7 +1,7 @@
 #include "app/trend/TrendPlot.h"
 
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendLines.h"
-#include "app/window/QuantityColors.h"
 
 #include <QCategoryAxis>
 #include <QContextMenuEvent>
@@ -9,6 +9,7 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
+#include <QKeyEvent>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
@@ -27,6 +28,12 @@ const QColor kGapShade(120, 120, 120, 40);
 const QColor kGapText(90, 90, 90);
 const QColor kHoverLine(80, 80, 80);
 const QColor kPinLine(0, 0, 0);
+// A click this close to a pin (in pixels) takes it away.
+constexpr double kPinReach = 4;
+// The read-out box keeps this far (in pixels) to the left of the newest reading.
+constexpr double kNewestRoom = 40;
+// An arrow key moves the time by this share of the span shown.
+constexpr qint64 kArrowShare = 10;
 
 QString axisName(TrendSide side) {
     return side == TrendSide::Left ? QStringLiteral("left") : QStringLiteral("right");
@@ -44,6 +51,7 @@ TrendPlot::TrendPlot(QWidget* parent) : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus); // the keys move and zoom it once clicked or tabbed to
 
     time_ = new QCategoryAxis;
     time_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
@@ -67,6 +75,7 @@ TrendPlot::TrendPlot(QWidget* parent) : QChartView(parent) {
 
 void TrendPlot::draw(const TrendPicture& picture) {
     range_ = picture.range;
+    newest_ = picture.newest;
     std::array<const TrendCurve*, kFieldCount> curveOf{};
     for (const TrendCurve& c : picture.curves)
         curveOf[size_t(c.field)] = &c;
@@ -92,14 +101,19 @@ void TrendPlot::draw(const TrendPicture& picture) {
     for (TrendSide side : {TrendSide::Left, TrendSide::Right}) {
         const TrendAxis& a = picture.axes[size_t(side)];
         QValueAxis* axis = axes_[size_t(side)];
-        scales[size_t(side)] = a.scale;
         axis->setVisible(a.unit.has_value());
         if (!a.unit)
             continue;
         axis->setTitleText(trendAxisTitle(*a.unit));
-        axis->setRange(a.scale.min, a.scale.max);
-        axis->setTickAnchor(a.scale.anchor);
-        axis->setTickInterval(a.scale.step);
+        const ValueScale scale = a.scale.drawable() ? a.scale : ValueScale{};
+        scales[size_t(side)] = scale;
+        // The axis works its ticks out again as soon as its range or its step changes: the step
+        // first spans both the old range and the new, so that no state in between has more than
+        // a couple of ticks (3.4e38 volts on a step of 50 would never end).
+        axis->setTickInterval(std::max(axis->max() - axis->min(), scale.max - scale.min));
+        axis->setRange(scale.min, scale.max);
+        axis->setTickAnchor(scale.anchor);
+        axis->setTickInterval(scale.step);
         // One set of grid lines: the right axis's ticks sit on the left one's.
         axis->setGridLineVisible(side == TrendSide::Left || !leftShown);
     }
@@ -213,14 +227,40 @@ void TrendPlot::placeCursors() {
     const QRectF size = text->boundingRect().adjusted(-4, -3, 4, 3);
     box->setRect(QRectF(QPointF(0, 0), size.size()));
     text->setPos(4, 3);
-    // Beside the first cursor, on the side with room, near the top of the plot.
-    double x = cursors_.empty() ? area.left() + 4 : xAt(cursors_.front()) + 8;
-    if (x + size.width() > area.right())
-        x = (cursors_.empty() ? area.right() : xAt(cursors_.front())) - 8 - size.width();
-    box->setPos(std::max(area.left(), x), area.top() + 4);
+    box->setPos(readoutPlace(size.size()));
     box->setZValue(4);
     readoutBox_ = box;
     readoutText_ = text;
+}
+
+QPointF TrendPlot::readoutPlace(QSizeF box) const {
+    const QRectF area = chart()->plotArea();
+    const double top = area.top() + 4;
+    // Beside the first cursor, on the side with room, but never over the newest readings: they
+    // are what the user watches come in.
+    std::vector<double> lefts;
+    if (!cursors_.empty()) {
+        const double x = xAt(cursors_.front());
+        lefts = {x + 8, x - 8 - box.width()};
+    }
+    lefts.push_back(area.left() + 4);
+    const std::optional<double> newest =
+        newest_ ? std::optional<double>(xAt(*newest_)) : std::nullopt;
+    if (newest)
+        lefts.push_back(*newest + 8);
+    for (double left : lefts) {
+        const bool inside = left >= area.left() && left + box.width() <= area.right();
+        const bool clear =
+            !newest || left > *newest + 2 || left + box.width() < *newest - kNewestRoom;
+        if (inside && clear)
+            return {left, top};
+    }
+    // A plot too narrow for the box beside the newest readings: the box goes to the bottom.
+    return {area.left() + 4, std::max(top, area.bottom() - box.height() - 4)};
+}
+
+QRectF TrendPlot::readoutRect() const {
+    return readoutBox_ ? readoutBox_->sceneBoundingRect() : QRectF();
 }
 
 QStringList TrendPlot::gapLabels() const {
@@ -260,7 +300,18 @@ QImage TrendPlot::render(QSize size, const QString& title) {
         chart()->resize(shape);
         chart()->layout()->activate();
     }
+    // The read-out and the line under the mouse belong to the screen, not to a saved picture;
+    // pinned cursors stay.
+    std::vector<QGraphicsItem*> hidden;
+    if (readoutBox_)
+        hidden.push_back(readoutBox_);
+    if (hover_ && !cursorItems_.empty())
+        hidden.push_back(cursorItems_.front());
+    for (QGraphicsItem* item : hidden)
+        item->hide();
     scene()->render(&painter, target, QRectF(QPointF(0, 0), chart()->size()), Qt::KeepAspectRatio);
+    for (QGraphicsItem* item : hidden)
+        item->show();
     if (reshape) {
         chart()->resize(shown);
         chart()->layout()->activate();
@@ -348,7 +399,7 @@ void TrendPlot::mouseReleaseEvent(QMouseEvent* event) {
     dragX_.reset();
     const QPointF at = mapToScene(event->position().toPoint());
     if (click && chart()->plotArea().contains(at) && clicked)
-        clicked(timeAt(at.x()));
+        clicked(timeAt(at.x()), timeAt(at.x() + kPinReach) - timeAt(at.x()));
     event->accept();
 }
 
@@ -372,6 +423,10 @@ void TrendPlot::contextMenuEvent(QContextMenuEvent* event) {
         if (resetValuesChosen)
             resetValuesChosen();
     });
+    menu.addAction(QStringLiteral("Clear pinned cursors"), this, [this] {
+        if (pinsCleared)
+            pinsCleared();
+    });
     menu.addSeparator();
     for (int k = 0; k < spanNames.size(); ++k)
         menu.addAction(spanNames[k], this, [this, k] {
@@ -379,6 +434,47 @@ void TrendPlot::contextMenuEvent(QContextMenuEvent* event) {
                 spanChosen(k);
         });
     menu.exec(event->globalPos());
+    event->accept();
+}
+
+void TrendPlot::keyPressEvent(QKeyEvent* event) {
+    const qint64 step = std::max<qint64>(range_.length() / kArrowShare, 1);
+    const qint64 middle = range_.from + range_.length() / 2;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (panned)
+            panned(-step);
+        break;
+    case Qt::Key_Right:
+        if (panned)
+            panned(step);
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (valuesPanned)
+            valuesPanned(event->key() == Qt::Key_Up ? 1.0 / kArrowShare : -1.0 / kArrowShare);
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // + without Shift on most keyboards
+        if (zoomed)
+            zoomed(kZoomPerNotch, middle);
+        break;
+    case Qt::Key_Minus:
+        if (zoomed)
+            zoomed(1 / kZoomPerNotch, middle);
+        break;
+    case Qt::Key_Home:
+        if (fitChosen)
+            fitChosen();
+        break;
+    case Qt::Key_Delete:
+        if (pinsCleared)
+            pinsCleared();
+        break;
+    default:
+        QChartView::keyPressEvent(event);
+        return;
+    }
     event->accept();
 }
 

@@ -23,7 +23,9 @@ class TrendLines;
 // their read-out. The lines themselves are drawn by a plain item over the plot area, a break at
 // every stretch without readings; Qt Charts gives the axes, the grid and the legend. The mouse is
 // handed on: the wheel zooms the time (with Ctrl the values), a drag moves along the time, a click
-// pins a cursor, the right button offers a menu.
+// pins a cursor (or takes a pin away), the right button offers a menu. With the focus, the arrows
+// move along the time, up and down along the values, + and - zoom, Home fits and Delete takes the
+// pins away.
 class TrendPlot : public QChartView {
 public:
     explicit TrendPlot(QWidget* parent = nullptr);
@@ -42,10 +44,14 @@ public:
     std::function<void(double factor, qint64 at)> zoomed;
     // Ctrl and a wheel turn: the values, about `share` of the height (0 at the bottom).
     std::function<void(double factor, double share)> valuesZoomed;
+    // Up or Down: the values move by a share of the height (positive shows higher values).
+    std::function<void(double share)> valuesPanned;
     // A drag: the time shown moves by msecs (positive shows later readings).
     std::function<void(qint64 msecs)> panned;
-    // A click without a drag, at that time.
-    std::function<void(qint64 at)> clicked;
+    // A click without a drag, at that time; a pin within `reach` of it is the one clicked.
+    std::function<void(qint64 at, qint64 reach)> clicked;
+    // Delete, or "Clear pinned cursors" in the menu.
+    std::function<void()> pinsCleared;
     // The mouse moved over the plot or left it: the read-out wants renewing.
     std::function<void()> hovered;
     // The right button's menu: "Fit", "Reset value axes", a span (its index in the list).
@@ -60,6 +66,8 @@ public:
     std::vector<TrendSegment> linesOf(Field f) const;
     QValueAxis* valueAxis(TrendSide side) const { return axes_[size_t(side)]; }
     QCategoryAxis* timeAxis() const { return time_; }
+    // Where the read-out box is, in the plot's scene; empty when none is shown.
+    QRectF readoutRect() const;
     // The labels of the shaded gaps drawn, and the read-out's lines.
     QStringList gapLabels() const;
     QStringList readoutLines() const { return readoutLines_; }
@@ -71,6 +79,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -79,6 +88,7 @@ private:
     void placeOverlays();
     void placeGaps();
     void placeCursors();
+    QPointF readoutPlace(QSizeF box) const;
     qint64 timeAt(double x) const;
     double xAt(qint64 msecs) const;
 
@@ -96,6 +106,7 @@ private:
     QGraphicsItem* readoutBox_ = nullptr;
     std::vector<qint64> cursors_;
     QStringList readoutLines_;
+    std::optional<qint64> newest_; // the read-out box keeps clear of it
     std::optional<double> pressX_;
     std::optional<double> dragX_;
     std::optional<qint64> hover_;

@@ -10,8 +10,9 @@
 namespace pm {
 
 namespace {
-QString clockText(qint64 msecs) {
-    return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("HH:mm:ss"));
+QString clockText(qint64 msecs, bool withDate) {
+    return QDateTime::fromMSecsSinceEpoch(msecs).toString(
+        withDate ? QStringLiteral("yyyy-MM-dd HH:mm:ss") : QStringLiteral("HH:mm:ss"));
 }
 } // namespace
 
@@ -70,12 +71,12 @@ QString trendDurationText(qint64 msecs) {
     return negative ? QStringLiteral("-") + text : text;
 }
 
-QStringList trendStatsCells(Field f, const TrendStats& stats, int decimals) {
+QStringList trendStatsCells(Field f, const TrendStats& stats, int decimals, bool withDate) {
     return {trendName(f),
             trendValueText(f, stats.min, decimals),
-            clockText(stats.minMsecs),
+            clockText(stats.minMsecs, withDate),
             trendValueText(f, stats.max, decimals),
-            clockText(stats.maxMsecs),
+            clockText(stats.maxMsecs, withDate),
             trendValueText(f, stats.mean, decimals + 1)};
 }
 

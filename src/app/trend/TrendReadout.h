@@ -27,7 +27,7 @@ QStringList trendDifferenceLines(const TrendSeries& series, std::size_t from, st
 // "1 d 02:00:05", "00:01:05": a length of time for a reader.
 QString trendDurationText(qint64 msecs);
 // One row of the statistics: minimum, maximum and mean as the panel shows them, the times of the
-// extremes.
-QStringList trendStatsCells(Field f, const TrendStats& stats, int decimals);
+// extremes, with their dates when `withDate` (a span of days).
+QStringList trendStatsCells(Field f, const TrendStats& stats, int decimals, bool withDate = false);
 
 } // namespace pm

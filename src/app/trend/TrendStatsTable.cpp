@@ -1,7 +1,7 @@
 #include "app/trend/TrendStatsTable.h"
 
+#include "app/style/QuantityColors.h"
 #include "app/trend/TrendReadout.h"
-#include "app/window/QuantityColors.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -36,7 +36,7 @@ void TrendStatsTable::setRows(const std::vector<TrendSpanStats>& rows) {
     }
     for (const TrendSpanStats& r : rows) {
         std::vector<Cell> row;
-        const QStringList texts = trendStatsCells(r.field, r.stats, r.decimals);
+        const QStringList texts = trendStatsCells(r.field, r.stats, r.decimals, r.withDate);
         for (int c = 0; c < texts.size(); ++c)
             row.push_back({QStaticText(texts[c]),
                            c == 0 ? quantityColor(r.field) : palette().color(foregroundRole()),

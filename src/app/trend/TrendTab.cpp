@@ -19,6 +19,7 @@ const QString kCsvFilter = QStringLiteral("csv (*.csv)|*.csv|");
 constexpr std::size_t kRowsBehindShown = 5;
 // More shaded gaps than this are not told apart on a plot: the widest are shown.
 constexpr std::size_t kMaxShadedGaps = 200;
+constexpr qint64 kDayMsecs = 24 * 3600 * 1000;
 // About one time label per this many pixels.
 constexpr int kPixelsPerTimeLabel = 90;
 
@@ -49,6 +50,8 @@ std::optional<std::pair<double, double>> valuesOn(const std::vector<TrendCurve>&
         if (c.side == side)
             for (const TrendSegment& s : c.segments)
                 for (const QPointF& p : s) {
+                    if (!std::isfinite(p.y()))
+                        continue;
                     lo = std::min(lo, p.y());
                     hi = std::max(hi, p.y());
                 }
@@ -156,6 +159,30 @@ void TrendTab::setChecked(Field f, bool on) {
     notify();
 }
 
+QStringList TrendTab::quantityNames() const {
+    QStringList names;
+    for (TrendSide side : {TrendSide::Left, TrendSide::Right})
+        for (Field f : selection_.checked())
+            if (selection_.sideOf(trendUnit(f)) == side)
+                names << trendName(f);
+    return names;
+}
+
+void TrendTab::setQuantityNames(const QStringList& names) {
+    std::vector<Field> fields;
+    for (const QString& name : names)
+        for (int f = 0; f < kFieldCount; ++f)
+            if (trendName(Field(f)) == name)
+                fields.push_back(Field(f));
+    if (fields.empty())
+        return;
+    for (Field f : selection_.checked())
+        selection_.setChecked(f, false);
+    for (Field f : fields)
+        selection_.setChecked(f, true);
+    notify();
+}
+
 void TrendTab::follow(TrendViewport::Span span) {
     viewport_.follow(span);
     notify();
@@ -228,10 +255,43 @@ void TrendTab::zoomValues(double factor, double share) {
             z.min = std::max(z.min, *limits.low);
         if (limits.high)
             z.max = std::min(z.max, *limits.high);
+        // Zoomed out past what a double holds, or in past what it tells apart: no further.
+        if (!z.drawable())
+            return;
     }
     for (std::size_t side = 0; side < axes_.size(); ++side)
         if (axes_[side].unit) {
             axes_[side].scale = zoomed[side];
+            axes_[side].zoomed = true;
+        }
+    notify();
+}
+
+void TrendTab::panValues(double share) {
+    for (const AxisState& a : axes_) {
+        if (!a.unit)
+            continue;
+        const ValueLimits limits = trendLimits(*a.unit);
+        const double height = a.scale.max - a.scale.min;
+        if (share > 0 && limits.high)
+            share = std::min(share, (*limits.high - a.scale.max) / height);
+        if (share < 0 && limits.low)
+            share = std::max(share, (*limits.low - a.scale.min) / height);
+    }
+    if (share == 0 || !(axes_[0].unit || axes_[1].unit))
+        return;
+    std::array<ValueScale, 2> moved;
+    for (std::size_t side = 0; side < axes_.size(); ++side) {
+        moved[side] = axes_[side].scale;
+        const double move = share * (moved[side].max - moved[side].min);
+        moved[side].min += move;
+        moved[side].max += move;
+        if (axes_[side].unit && !moved[side].drawable())
+            return;
+    }
+    for (std::size_t side = 0; side < axes_.size(); ++side)
+        if (axes_[side].unit) {
+            axes_[side].scale = moved[side];
             axes_[side].zoomed = true;
         }
     notify();
@@ -243,14 +303,21 @@ void TrendTab::resetValueAxes() {
     notify();
 }
 
-void TrendTab::pin(qint64 at) {
+void TrendTab::pin(qint64 at, qint64 reach) {
+    const auto near =
+        std::ranges::min_element(pins_, {}, [at](qint64 t) { return t > at ? t - at : at - t; });
+    if (near != pins_.end() && std::llabs(*near - at) <= reach) {
+        pins_.erase(near);
+        notify();
+        return;
+    }
     const auto [first, last] = shownReadings();
-    const std::optional<std::size_t> near = nearestReading(shown(), at, first, last);
-    if (!near)
+    const std::optional<std::size_t> reading = nearestReading(shown(), at, first, last);
+    if (!reading)
         return;
     if (pins_.size() >= 2)
         pins_.clear();
-    pins_.push_back(shown().msecsAt(*near));
+    pins_.push_back(shown().msecsAt(*reading));
     notify();
 }
 
@@ -298,9 +365,10 @@ std::vector<TrendSpanStats> TrendTab::spanStats() const {
     const auto [first, last] = shownReadings();
     if (first >= last)
         return out;
+    const bool withDate = shownRange().length() > kDayMsecs;
     for (Field f : selection_.checked())
         out.push_back({f, trendStats(shown(), f, first, last),
-                       int(shown().at(last - 1).decimals[size_t(f)])});
+                       int(shown().at(last - 1).decimals[size_t(f)]), withDate});
     return out;
 }
 
@@ -383,6 +451,9 @@ TrendPicture TrendTab::picture(int columns) {
                             reduceMinMax(shown(), f, p.range.from, p.range.to, columns)});
     }
     fitAxes(p);
+    const auto [first, last] = shownReadings();
+    if (last > first)
+        p.newest = shown().msecsAt(last - 1);
     p.ticks = trendTimeTicks(p.range.from, p.range.to, std::max(2, columns / kPixelsPerTimeLabel));
     for (const TrendGap& g : trendGaps(shown(), p.range.from, p.range.to, kMaxShadedGaps))
         p.gaps.push_back({g, gapLabel(g)});
@@ -415,14 +486,18 @@ void TrendTab::fitAxes(TrendPicture& p) {
         const auto values = valuesOn(p.curves, TrendSide(side));
         const bool left = side == 0;
         const bool sameGrid = left || !axes_[0].unit || a.scale.intervals() == intervals;
-        const bool keep =
-            a.zoomed ||
-            (a.fitted && sameGrid && (!values || a.scale.contains(values->first, values->second)));
-        if (!keep) {
-            const double lo = values ? values->first : 0;
-            const double hi = values ? values->second : 1;
-            a.scale = left || !axes_[0].unit ? trendLeftScale(lo, hi, *a.unit)
-                                             : trendRightScale(lo, hi, *a.unit, intervals);
+        const double lo = values ? values->first : 0;
+        const double hi = values ? values->second : 1;
+        const ValueScale fresh = left || !axes_[0].unit
+                                     ? trendLeftScale(lo, hi, *a.unit)
+                                     : trendRightScale(lo, hi, *a.unit, intervals);
+        const bool holds =
+            a.fitted && sameGrid && (!values || a.scale.contains(values->first, values->second));
+        // A scale more than twice as tall as the readings need was left by a spike or a dip
+        // that has gone: it shrinks back, and the half between keeps it from jumping to and fro.
+        const bool roomy = values && (fresh.max - fresh.min) * 2 < a.scale.max - a.scale.min;
+        if (!a.zoomed && (!holds || roomy)) {
+            a.scale = fresh;
             a.fitted = values.has_value();
         }
         if (left)

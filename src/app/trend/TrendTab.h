@@ -47,6 +47,7 @@ struct TrendPicture {
     std::array<TrendAxis, 2> axes; // left, right
     std::vector<TimeTick> ticks;
     std::vector<TrendShade> gaps;
+    std::optional<qint64> newest; // the time of the newest reading in the span
 };
 
 // The cursors on the plot and the read-out beside them.
@@ -60,6 +61,7 @@ struct TrendSpanStats {
     Field field = Field::U1;
     TrendStats stats;
     int decimals = 0;
+    bool withDate = false; // the span is longer than a day: the times need their dates
 };
 
 // The Trend tab without its widgets: the session's readings and their log, a recording opened
@@ -99,6 +101,11 @@ public:
     void saveClicked(const QImage& plot);
 
     void setChecked(Field f, bool on);
+    // The quantities ticked by name ("U1", "PF2"), those of the left axis first, for the window to
+    // keep between runs; given back, they are ticked again on the same axes. Names it does not
+    // know are passed over; when none is known the ticks stay as they are.
+    QStringList quantityNames() const;
+    void setQuantityNames(const QStringList& names);
     void follow(TrendViewport::Span span);
     // "Follow latest".
     void setFollowing(bool on);
@@ -108,11 +115,15 @@ public:
     void fit();
     // Ctrl+wheel: the value axes `factor` times as wide about `share` of their height (0 bottom).
     void zoomValues(double factor, double share);
+    // Up and Down: the value axes move by `share` of their height (positive shows higher values),
+    // both alike and never past what a quantity can be; kept until reset, as a zoom is.
+    void panValues(double share);
     // "Reset value axes": fitted to the readings again.
     void resetValueAxes();
 
-    // A click on the plot pins a cursor to the reading nearest `at`; a third starts over.
-    void pin(qint64 at);
+    // A click on the plot pins a cursor to the reading nearest `at`; a third starts over. A click
+    // within `reach` of a pin takes that pin away.
+    void pin(qint64 at, qint64 reach = 0);
     void clearPins();
     // The cursors and their read-out, with the mouse at `hover` (none: off the plot).
     TrendReadout readout(std::optional<qint64> hover) const;

@@ -1,19 +1,27 @@
 #pragma once
 
 #include "app/recall/RecordTableModel.h"
+#include "app/window/RecordingIndicator.h"
 #include "app/window/SaveAndPrint.h"
 #include "link/TimerDriver.h"
 #include "platform/Alerts.h"
 #include "protocol/MeterCore.h"
 #include "records/RecordTable.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
+class QAction;
+class QFrame;
 class QLabel;
+class QMenu;
+class QMenuBar;
+class QSettings;
 class QScrollArea;
 class QTabBar;
 class QTableView;
@@ -22,6 +30,7 @@ class QToolButton;
 namespace pm {
 
 class Telemetry;
+class GuideWindow;
 class PhasorDiagram;
 class QueuedAlerts;
 class TrendPage;
@@ -32,11 +41,10 @@ class WiringTab;
 class SerialPort;
 class StatusBar;
 
-// The one window: the buttons, the port and link captions, the real-time panel, the record
-// table, the phasor diagram, the trend of the live readings and the wiring check on five tabs, and
-// the status bar. It
-// shows the state of the core and hands clicks to it; the behaviour lives in the core and the
-// record table.
+// The one window: the menus, the buttons, the port and link captions, the real-time panel, the
+// record table, the phasor diagram, the trend of the live readings and the wiring check on five
+// tabs, and the status bar. It shows the state of the core and hands clicks to it; the behaviour
+// lives in the core and the record table.
 class Form1 : public QWidget {
 public:
     // Builds the window and runs the start-up: clock, discovery on, empty table, real-time view.
@@ -57,15 +65,35 @@ public:
     WiringTab& wiring() { return *wiring_; }
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
+    // The time of a reading as the status bar and the recording indicator give it.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+
+    // The File menu. Entries added here go above "Quit".
+    void addFileAction(QAction* action);
+    QMenuBar* menuBar() const { return menuBar_; }
+    StatusBar* statusBar() const { return statusBar1_; }
+    // Help's window, once it has been asked for.
+    GuideWindow* guide() const { return guide_; }
+    void showGuide();
+
+    // What comes back on the next start: the window's place and size, the tab shown, the wiring
+    // check's settings and report fields, the trend's quantities and span.
+    void saveSettings(QSettings& settings) const;
+    // A place on a screen that is gone puts the window on one that is there.
+    void restoreSettings(QSettings& settings);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The window may be resized: everything built so far moves onto a canvas that scrolls when
-    // the window is smaller than its designed size and grows the pages when it is larger.
+    // The window may be resized: everything built so far moves onto a canvas laid out again at
+    // every size. A larger window gives the pages more room; a smaller one shrinks the rows and
+    // the pages with it, and the canvas scrolls only below a size no screen is smaller than.
     void makeResizable();
-    void growPages();
+    void layoutCanvas();
+    void buildMenus();
+    void addTooltips();
     void buildTopRow();
     void buildViews();
     void tabClicked(int index);
@@ -74,7 +102,12 @@ private:
     void buildWiring();
     void saveClicked();
     void printClicked();
-    void helpClicked();
+    void aboutClicked();
+    void openRecordingClicked();
+    // Keeps the recording indicator and polling in step with the recorder: while a recording or a
+    // publisher runs, live readings are asked for whichever tab is shown.
+    void followRecording();
+    void liveReadingArrived();
     // Names the records a download left out, in the status bar and in a message.
     void downloadEnded();
     // Brings every control up to date with the core.
@@ -90,11 +123,21 @@ private:
     std::unique_ptr<WiringTab> wiring_; // the check of the connections
     Alerts* alerts_ = nullptr;          // the message box of Save and Print unless changed
 
+    RecordingIndicator recording_;
+
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* quitSeparator_ = nullptr; // File menu entries added later go above it
+    QAction* saveAction_ = nullptr;
+    std::vector<QAction*> tabActions_;
+    GuideWindow* guide_ = nullptr;
+    std::vector<QToolButton*> buttons_;
     QToolButton* command1_ = nullptr; // "Read"
     QToolButton* command2_ = nullptr; // "Save"
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QTabBar* tabStrip1_ = nullptr;
+    QFrame* client_ = nullptr; // the frame of the tab strip around the pages
     RealtimePanel* frame1_ = nullptr;
     PhasorDiagram* phasor_ = nullptr;
     TrendPage* trendPage_ = nullptr;
@@ -106,6 +149,7 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;
     QHash<QWidget*, QRect> designed_; // each control's place at the designed size
+    QMargins pageMargins_;            // of the pages inside the tab strip's frame, as designed
 };
 
 } // namespace pm

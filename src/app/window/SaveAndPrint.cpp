@@ -9,9 +9,11 @@
 namespace pm {
 
 SaveAndPrint::SaveAndPrint(QWidget& window)
-    : CommonDialog1(&window, printer_.printer()), snapshot_(window),
-      alerts_(&window), services_{CommonDialog1, files_,  snapshot_,
-                                  workbook_,     alerts_, defaultSaveFolder()} {}
+    : CommonDialog1(&window, printer_.printer()), snapshot_(window), alerts_(&window),
+      exports_(window), services_{CommonDialog1, files_,  snapshot_,
+                                  workbook_,     alerts_, defaultSaveFolder()} {
+    services_.exporter = &exports_;
+}
 
 void SaveAndPrint::save(const MeterCore& core, const RecordTable& table) {
     saveClick(core.form.realview, core.form.reccount, core.panel, table, services_);

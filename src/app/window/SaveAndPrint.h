@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/window/ExportDialog.h"
 #include "platform/DiskFileStore.h"
 #include "platform/QtAlerts.h"
 #include "platform/QtCommonDialog.h"
@@ -47,6 +48,7 @@ private:
     QtWindowSnapshot snapshot_;
     XlsxWorkbookWriter workbook_;
     QtAlerts alerts_;
+    ExportDialog exports_;
     SaveServices services_;
 };
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -31,6 +32,18 @@ const SystemChoice kSystems[] = {
     {"Vector group", WiringSystem::VectorGroup, 1},
 };
 
+// The load ranges offered by name; "Custom" is whatever the two numbers say.
+struct RangeChoice {
+    const char* caption;
+    LoadRange range;
+};
+const RangeChoice kRanges[] = {
+    {"Import", kImportRange},
+    {"Export", kExportRange},
+    {"Any (line B known)", kAnyRange},
+};
+const char* const kCustomRange = "Custom";
+
 template <typename W> W* named(W* w, const char* name) {
     w->setObjectName(QLatin1String(name));
     return w;
@@ -38,7 +51,8 @@ template <typename W> W* named(W* w, const char* name) {
 
 QSpinBox* angleBox(QWidget* parent, const char* name, int value) {
     auto* box = named(new QSpinBox(parent), name);
-    box->setRange(-180, 180);
+    // The top may wrap past 180: 120 to 240 is export metering.
+    box->setRange(-180, 540);
     box->setValue(value);
     box->setSuffix(QStringLiteral("\u00B0"));
     return box;
@@ -99,6 +113,16 @@ QWidget* WiringPage::buildControls() {
     common_->addItems({QStringLiteral("not known"), QStringLiteral("1"), QStringLiteral("2"),
                        QStringLiteral("3")});
     form->addRow(QStringLiteral("Line B on terminal"), common_);
+    findLineB_ = named(new QPushButton(QStringLiteral("Find line B"), controls), "WiringFindLineB");
+    form->addRow(findLineB_);
+    lineB_ = named(new QLabel(controls), "WiringLineBMessage");
+    lineB_->setWordWrap(true);
+    form->addRow(lineB_);
+    loadRange_ = named(new QComboBox(controls), "WiringLoadRange");
+    for (const RangeChoice& c : kRanges)
+        loadRange_->addItem(QString::fromLatin1(c.caption));
+    loadRange_->addItem(QString::fromLatin1(kCustomRange));
+    form->addRow(QStringLiteral("Load range"), loadRange_);
     auto* range = new QHBoxLayout;
     loadMin_ = angleBox(controls, "WiringLoadMin", int(LoadRange{}.min));
     loadMax_ = angleBox(controls, "WiringLoadMax", int(LoadRange{}.max));
@@ -122,14 +146,35 @@ QWidget* WiringPage::buildControls() {
     connect(common_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
     connect(loadMin_, &QSpinBox::valueChanged, this, [this] { settingsChanged(); });
     connect(loadMax_, &QSpinBox::valueChanged, this, [this] { settingsChanged(); });
+    connect(loadRange_, &QComboBox::activated, this, [this](int index) { rangeChosen(index); });
+    connect(findLineB_, &QPushButton::clicked, this, [this] { tab_.findLineB(); });
     connect(live_, &QPushButton::clicked, this, [this] { tab_.showLive(); });
     return controls;
 }
 
+void WiringPage::rangeChosen(int index) {
+    if (index < 0 || index >= int(std::size(kRanges)))
+        return;
+    const LoadRange& r = kRanges[index].range;
+    const QSignalBlocker blockMin(loadMin_), blockMax(loadMax_);
+    loadMin_->setRange(-180, 180);
+    loadMax_->setRange(-180, 540);
+    loadMin_->setValue(int(r.min));
+    loadMax_->setValue(int(r.max));
+    settingsChanged();
+}
+
 void WiringPage::settingsChanged() {
-    // A range must hold at least one degree: each end stops short of the other.
-    loadMin_->setMaximum(loadMax_->value() - 1);
+    // A range holds at least one degree and at most the full turn: each end stops short of the
+    // other.
+    loadMin_->setMaximum(std::min(180, loadMax_->value() - 1));
     loadMax_->setMinimum(loadMin_->value() + 1);
+    loadMax_->setMaximum(loadMin_->value() + 360);
+    int named = int(std::size(kRanges));
+    for (int k = 0; k < int(std::size(kRanges)); ++k)
+        if (kRanges[k].range.min == loadMin_->value() && kRanges[k].range.max == loadMax_->value())
+            named = k;
+    loadRange_->setCurrentIndex(named);
     const SystemChoice& choice = kSystems[std::max(system_->currentIndex(), 0)];
     WiringSettings s = tab_.settings();
     s.system = choice.system;
@@ -140,8 +185,40 @@ void WiringPage::settingsChanged() {
     tab_.setSettings(s);
 }
 
+void WiringPage::showTabSettings() {
+    const WiringSettings s = tab_.settings();
+    const QStringList fields = {tab_.site, tab_.meterNumber, tab_.note};
+    int system = 0;
+    for (int i = 0; i < int(std::size(kSystems)); ++i)
+        if (kSystems[i].system == s.system &&
+            (s.system != WiringSystem::FourWire || kSystems[i].firstElement == s.firstElement))
+            system = i;
+    system_->setCurrentIndex(system);
+    common_->setCurrentIndex(s.commonTerminal);
+    loadMin_->setMaximum(179);
+    loadMax_->setMinimum(-179);
+    loadMin_->setValue(int(s.loadRange.min));
+    loadMax_->setValue(int(s.loadRange.max));
+    settingsChanged();
+    const char* const names[] = {"WiringSite", "WiringMeter", "WiringNote"};
+    for (int i = 0; i < 3; ++i)
+        findChild<QLineEdit*>(QLatin1String(names[i]))->setText(fields[i]);
+}
+
+void WiringPage::showJobs() {
+    jobGroup_->showJobs();
+}
+
 void WiringPage::refresh() {
     jobGroup_->refresh();
+    {
+        // Found by a reading to earth, or set here: the list shows what the check uses.
+        const QSignalBlocker block(common_);
+        common_->setCurrentIndex(tab_.settings().commonTerminal);
+    }
+    findLineB_->setEnabled(tab_.settings().system == WiringSystem::ThreeWire);
+    lineB_->setText(tab_.lineBMessage());
+    lineB_->setVisible(!tab_.lineBMessage().isEmpty());
     source_->setText(tab_.sourceText());
     live_->setEnabled(tab_.record() != 0);
     diagram_->setOverlay(tab_.overlay());

@@ -23,16 +23,24 @@ public:
 
     // Brings the page up to date with the tab.
     void refresh();
+    // The Jobs window, as "Jobs..." in the Job group opens it.
+    void showJobs();
+    // Puts the tab's settings and report fields into the controls, as when they were restored.
+    void showTabSettings();
 
 private:
     QWidget* buildControls();
     void settingsChanged();
+    void rangeChosen(int index);
 
     WiringTab& tab_;
     QComboBox* system_ = nullptr;
     QComboBox* common_ = nullptr;
     QSpinBox* loadMin_ = nullptr;
     QSpinBox* loadMax_ = nullptr;
+    QComboBox* loadRange_ = nullptr;
+    QPushButton* findLineB_ = nullptr;
+    QLabel* lineB_ = nullptr;
     QLabel* source_ = nullptr;
     QPushButton* live_ = nullptr;
     PhasorDiagram* diagram_ = nullptr;

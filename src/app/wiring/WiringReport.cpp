@@ -44,14 +44,20 @@ WiringReportContent wiringReportContent(const WiringTab& tab) {
     c.meterNumber = tab.meterNumber;
     c.note = tab.note;
     c.source = tab.sourceText();
-    c.system = systemName(tab.settings());
+    c.system = settingsText(tab.settings());
     for (int f = 0; f < kFieldCount; ++f)
         c.texts.setText(Field(f), tab.texts().text(Field(f)));
     c.overlay = tab.overlay();
     c.verdict = tab.verdict();
     const WiringResult& r = tab.result();
-    if (!r.threeWire.empty())
+    if (r.threeWire.size() > 1)
+        c.k = QStringLiteral("K: one for each connection the verdict names");
+    else if (!r.threeWire.empty())
         c.k = QStringLiteral("K = ") + correctionText(r.threeWire.front().k);
+    else if (r.dead && r.dead->live >= 0 && r.settings.system == WiringSystem::ThreeWire)
+        c.k = QStringLiteral("K = %1, element %2 only, taken as wired right")
+                  .arg(correctionText(r.dead->k))
+                  .arg(r.dead->live + 1);
     else if (r.settings.system == WiringSystem::ThreeWire)
         c.k = QStringLiteral("K: no standard connection explains the reading");
     else

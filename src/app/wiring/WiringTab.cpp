@@ -1,8 +1,10 @@
 #include "app/wiring/WiringTab.h"
 
+#include "analysis/EarthReading.h"
 #include "analysis/WiringVerdict.h"
 #include "app/phasor/PhasorDiagram.h"
 #include "app/wiring/WiringReport.h"
+#include "protocol/Fmtval.h"
 #include "records/RecordTable.h"
 #include "records/Saving.h"
 
@@ -11,6 +13,24 @@ namespace pm {
 void WiringTab::liveReading(const ReadingTexts& texts) {
     if (record_ != 0)
         return;
+    if (findingLineB_) {
+        findingLineB_ = false;
+        const EarthFinding found = lineBFromEarth(textValue(texts.text(voltageField(0))),
+                                                  textValue(texts.text(voltageField(1))));
+        lineBMessage_ = found.text;
+        if (found.terminal != 0)
+            settings_.commonTerminal = found.terminal;
+        // A reading to earth is no reading of the meter's circuits: the check waits for the
+        // next one, with the leads back on the terminals.
+        haveReading_ = false;
+        result_ = WiringResult{};
+        result_.settings = settings_;
+        verdict_.clear();
+        heldKey_.clear();
+        if (changed)
+            changed();
+        return;
+    }
     for (int f = 0; f < kFieldCount; ++f)
         texts_.setText(Field(f), texts.text(Field(f)));
     readingTime_ = clock();
@@ -37,6 +57,19 @@ void WiringTab::showLive() {
         changed();
 }
 
+void WiringTab::findLineB() {
+    if (record_ != 0) {
+        findingLineB_ = false;
+        lineBMessage_ = QStringLiteral("No reading: the tab shows a record. Press Live, then Find "
+                                       "line B.");
+    } else {
+        findingLineB_ = true;
+        lineBMessage_ = earthReadingInstructions();
+    }
+    if (changed)
+        changed();
+}
+
 void WiringTab::setSettings(const WiringSettings& settings) {
     settings_ = settings;
     if (haveReading_)
@@ -47,12 +80,12 @@ void WiringTab::setSettings(const WiringSettings& settings) {
 
 void WiringTab::check(bool fresh) {
     result_ = checkWiring(WiringReading::fromTexts(texts_), settings_);
-    const QString key = result_.bestKey();
-    // The numbers flicker from one reading to the next; the answer changes only with the match.
-    if (fresh || key != heldKey_) {
-        heldKey_ = key;
-        verdict_ = wiringVerdict(result_);
-    }
+    // Two matches nearly as good swap places with each flicker of the readings: the one named
+    // stays first while it fits. Its load angle, PF and K follow every reading.
+    if (!fresh)
+        result_.holdFirst(heldKey_);
+    heldKey_ = result_.bestKey();
+    verdict_ = wiringVerdict(result_);
     if (changed)
         changed();
 }

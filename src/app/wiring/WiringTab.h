@@ -39,6 +39,11 @@ public:
     void openRecord(const RecordTable& table, int k);
     // "Live": back to the live readings (they are checked from the next one on).
     void showLive();
+    // "Find line B": the next live reading is one to earth and sets the line-B terminal.
+    void findLineB();
+    bool findingLineB() const { return findingLineB_; }
+    // Where to put the leads, what the reading to earth found, or why it found nothing.
+    const QString& lineBMessage() const { return lineBMessage_; }
     void setSettings(const WiringSettings& settings);
 
     const WiringSettings& settings() const { return settings_; }
@@ -47,7 +52,8 @@ public:
     const WiringResult& result() const { return result_; }
     // When the last live reading came, by `clock`; invalid before the first.
     const QDateTime& readingTime() const { return readingTime_; }
-    // The verdict, renewed only when the best match changes.
+    // The verdict of the latest reading; the connection it names is held first while it still
+    // explains the readings, so it does not flicker between equally good matches.
     const QString& verdict() const { return verdict_; }
     // Other matches, the notes and every channel's powers, a line each.
     QStringList details() const;
@@ -71,6 +77,8 @@ private:
     QString heldKey_;
     QString verdict_;
     QDateTime readingTime_;
+    bool findingLineB_ = false;
+    QString lineBMessage_;
 };
 
 } // namespace pm

@@ -1,4 +1,4 @@
-#include "app/window/QuantityColors.h"
+#include "app/style/QuantityColors.h"
 
 namespace pm {
 
