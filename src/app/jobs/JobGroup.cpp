@@ -59,14 +59,14 @@ JobGroup::JobGroup(JobSession& session, WiringTab& tab, QWidget* parent)
     // The column beside the diagram is narrow and short: one line for the job, the rest on hover.
     job_->setWordWrap(false);
     grid->addWidget(job_, 0, 0, 1, 6);
-    grid->addWidget(find_, 1, 0, 1, 6);
-    grid->addWidget(create, 2, 0, 1, 2);
-    grid->addWidget(browse, 2, 2, 1, 2);
-    grid->addWidget(edit_, 2, 4, 1, 2);
-    grid->addWidget(asFound_, 3, 0, 1, 3);
-    grid->addWidget(asLeft_, 3, 3, 1, 3);
-    grid->addWidget(primary_, 4, 0, 1, 6);
-    grid->addWidget(problem_, 5, 0, 1, 6);
+    grid->addWidget(asFound_, 1, 0, 1, 3);
+    grid->addWidget(asLeft_, 1, 3, 1, 3);
+    grid->addWidget(primary_, 2, 0, 1, 6);
+    grid->addWidget(problem_, 3, 0, 1, 6);
+    grid->addWidget(create, 4, 0, 1, 2);
+    grid->addWidget(browse, 4, 2, 1, 2);
+    grid->addWidget(edit_, 4, 4, 1, 2);
+    grid->addWidget(find_, 5, 0, 1, 6);
 
     connect(find_, &QLineEdit::textEdited, this, [this](const QString& text) { find(text); });
     connect(completer_, qOverload<const QString&>(&QCompleter::activated), this,

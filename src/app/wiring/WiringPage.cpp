@@ -10,8 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace pm {
@@ -92,7 +94,16 @@ WiringPage::WiringPage(WiringTab& tab, QWidget* parent) : QWidget(parent), tab_(
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    layout->addWidget(buildControls());
+    // The settings, the report's fields and the Job group may be taller than the page: they
+    // scroll rather than be cut off.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("WiringControls"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(buildControls());
+    scroll->setFixedWidth(scroll->widget()->width() +
+                          scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    layout->addWidget(scroll);
     layout->addLayout(right, 1);
     refresh();
 }
