@@ -23,6 +23,12 @@ QPushButton* button(QWidget* parent, const QString& caption, const char* name) {
     return b;
 }
 
+// An empty line takes no room in the narrow column.
+void showLine(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
+}
+
 QLabel* label(QWidget* parent, const char* name) {
     auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
@@ -39,6 +45,7 @@ JobGroup::JobGroup(JobSession& session, WiringTab& tab, QWidget* parent)
     primary_ = label(this, "JobPrimary");
     problem_ = label(this, "JobSaveProblem");
     problem_->setStyleSheet(QStringLiteral("color: #b00000"));
+    problem_->hide();
     find_ = new QLineEdit(this);
     find_->setObjectName(QStringLiteral("JobFind"));
     find_->setPlaceholderText(QStringLiteral("Find: site or meter number"));
@@ -59,13 +66,13 @@ JobGroup::JobGroup(JobSession& session, WiringTab& tab, QWidget* parent)
     // The column beside the diagram is narrow and short: one line for the job, the rest on hover.
     job_->setWordWrap(false);
     grid->addWidget(job_, 0, 0, 1, 6);
-    grid->addWidget(asFound_, 1, 0, 1, 3);
-    grid->addWidget(asLeft_, 1, 3, 1, 3);
-    grid->addWidget(primary_, 2, 0, 1, 6);
-    grid->addWidget(problem_, 3, 0, 1, 6);
-    grid->addWidget(create, 4, 0, 1, 2);
-    grid->addWidget(browse, 4, 2, 1, 2);
-    grid->addWidget(edit_, 4, 4, 1, 2);
+    grid->addWidget(create, 1, 0, 1, 2);
+    grid->addWidget(browse, 1, 2, 1, 2);
+    grid->addWidget(edit_, 1, 4, 1, 2);
+    grid->addWidget(asFound_, 2, 0, 1, 3);
+    grid->addWidget(asLeft_, 2, 3, 1, 3);
+    grid->addWidget(primary_, 3, 0, 1, 6);
+    grid->addWidget(problem_, 4, 0, 1, 6);
     grid->addWidget(find_, 5, 0, 1, 6);
 
     connect(find_, &QLineEdit::textEdited, this, [this](const QString& text) { find(text); });
@@ -91,7 +98,7 @@ void JobGroup::refresh() {
     if (!job) {
         job_->setText(QStringLiteral("No job open."));
         job_->setToolTip({});
-        primary_->clear();
+        showLine(primary_, {});
         return;
     }
     int found = 0, left = 0;
@@ -104,13 +111,13 @@ void JobGroup::refresh() {
                          .arg(found)
                          .arg(left));
     if (!reading) {
-        primary_->clear();
+        showLine(primary_, {});
         return;
     }
     const PrimaryValues v = primaryValues(tab_.texts(), job->ct, job->vt);
-    primary_->setText(QStringLiteral("Primary P %1, Q %2")
-                          .arg(powerText(v.totalP, QStringLiteral("W")),
-                               powerText(v.totalQ, QStringLiteral("var"))));
+    showLine(primary_, QStringLiteral("Primary P %1, Q %2")
+                           .arg(powerText(v.totalP, QStringLiteral("W")),
+                                powerText(v.totalQ, QStringLiteral("var"))));
 }
 
 void JobGroup::find(const QString& text) {
@@ -121,7 +128,7 @@ void JobGroup::find(const QString& text) {
     QString error;
     const auto jobs = session_.find(text.trimmed(), 20, &error);
     if (!jobs) {
-        problem_->setText(error);
+        showLine(problem_, error);
         return;
     }
     QStringList offers;
@@ -137,7 +144,7 @@ void JobGroup::pick(const QString& offer) {
     if (!ok)
         return;
     QString error;
-    problem_->setText(session_.open(id, &error) ? QString() : error);
+    showLine(problem_, session_.open(id, &error) ? QString() : error);
     find_->clear();
     refresh();
 }
@@ -147,18 +154,18 @@ void JobGroup::save(CheckKind kind) {
     // reading shown is no longer the installation as it is.
     const QDateTime taken = tab_.readingTime();
     if (!taken.isValid() || taken.msecsTo(tab_.clock()) > kFreshMsecs) {
-        problem_->setText(QStringLiteral("Not saved: the last live reading is more than %1 s "
-                                         "old. Is the meter still linked?")
-                              .arg(kFreshMsecs / 1000));
+        showLine(problem_, QStringLiteral("Not saved: the last live reading is more than %1 s "
+                                          "old. Is the meter still linked?")
+                               .arg(kFreshMsecs / 1000));
         return;
     }
     QString error;
     if (!session_.saveCheck(kind, taken.toUTC(), tab_.texts(), tab_.settings(), &error))
-        problem_->setText(error);
+        showLine(problem_, error);
     else
-        problem_->setText(QStringLiteral("Saved as %1.")
-                              .arg(kind == CheckKind::AsFound ? QStringLiteral("found")
-                                                              : QStringLiteral("left")));
+        showLine(problem_, QStringLiteral("Saved as %1.")
+                               .arg(kind == CheckKind::AsFound ? QStringLiteral("found")
+                                                               : QStringLiteral("left")));
     refresh();
 }
 
@@ -167,7 +174,7 @@ void JobGroup::newJob() {
     if (form.exec() != QDialog::Accepted)
         return;
     QString error;
-    problem_->setText(session_.newJob(form.job(), &error) ? QString() : error);
+    showLine(problem_, session_.newJob(form.job(), &error) ? QString() : error);
     refresh();
 }
 
@@ -178,7 +185,7 @@ void JobGroup::editJob() {
     if (form.exec() != QDialog::Accepted)
         return;
     QString error;
-    problem_->setText(session_.update(form.job(), &error) ? QString() : error);
+    showLine(problem_, session_.update(form.job(), &error) ? QString() : error);
     refresh();
 }
 
