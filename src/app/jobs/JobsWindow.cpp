@@ -79,7 +79,7 @@ JobsWindow::JobsWindow(JobSession& session, QWidget* parent)
         auto* title = new QLabel(
             i == 0 ? QStringLiteral("<b>As found</b>") : QStringLiteral("<b>As left</b>"), this);
         diagrams_[size_t(i)] = new PhasorDiagram(texts_[size_t(i)], this);
-        diagrams_[size_t(i)]->setMinimumSize(400, 330);
+        diagrams_[size_t(i)]->setMinimumSize(520, 300);
         checks_[size_t(i)] = new QLabel(this);
         checks_[size_t(i)]->setObjectName(i == 0 ? QStringLiteral("JobsAsFound")
                                                  : QStringLiteral("JobsAsLeft"));
@@ -127,7 +127,7 @@ JobsWindow::JobsWindow(JobSession& session, QWidget* parent)
     layout->addLayout(sides, 1);
     layout->addWidget(billing_);
     layout->addLayout(buttons);
-    resize(900, 940);
+    resize(1120, 900);
     // A check saved on the Wiring tab shows here at once, and in the list's counts.
     session_.onChanged([this] {
         showJob();
