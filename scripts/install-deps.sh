@@ -7,7 +7,7 @@ packages=(
   build-essential dpkg-dev cmake ninja-build pkg-config clang clang-format
   qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev locales
   libxlsxwriter-dev
-  libmosquitto-dev mosquitto qt6-httpserver-dev qt6-websockets-dev prometheus openssl
+  libmosquitto-dev mosquitto prometheus openssl
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-uming fonts-dejavu-core
   xvfb xauth poppler-utils unzip xxd
