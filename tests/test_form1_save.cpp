@@ -7,6 +7,7 @@
 #include "records/TextFile.h"
 #include "records/ViewReport.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -48,9 +49,13 @@ struct WindowSaving : WindowFixture {
 
 TEST_F(WindowSaving, SaveWritesThePanelOrThePictureOfTheWindow) {
     form.core().panel.setText(pm::Field::U1, "228.40");
+    alerts.answer = true; // no meter: the panel is saved anyway
     answerSave(1, "panel");
     button(2)->click();
-    EXPECT_EQ(read("panel.txt"), pm::textFileBytes(pm::viewReportLines(form.core().panel)));
+    ASSERT_EQ(alerts.asked.size(), 1);
+    EXPECT_EQ(alerts.asked[0].second, "No reading has come from the meter. Save it anyway?");
+    EXPECT_EQ(read("panel.txt"),
+              pm::textFileBytes(pm::viewReportLines(form.core().panel) << "No reading taken"));
     EXPECT_TRUE(QFileInfo(folder).isDir()) << "the default folder is created";
 
     answerSave(0, "window");
@@ -97,15 +102,20 @@ TEST_F(WindowSaving, AFailedSaveShowsTheSavingErrorBox) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old");
     old.close();
+    alerts.answer = true;
     answerSave(1, name);
     QString title, text;
-    answerNextDialog<QMessageBox>(
-        [&](QMessageBox& box) {
-            title = box.windowTitle();
-            text = box.text();
-            box.accept();
-        },
-        20000);
+    // Replacing the file is confirmed first; then the write fails.
+    answerNextDialog<QMessageBox>([&](QMessageBox& question) {
+        question.button(QMessageBox::Yes)->click();
+        answerNextDialog<QMessageBox>(
+            [&](QMessageBox& box) {
+                title = box.windowTitle();
+                text = box.text();
+                box.accept();
+            },
+            20000);
+    });
     button(2)->click();
     EXPECT_EQ(title, "Saving Error!");
     EXPECT_TRUE(text.startsWith("Save Error.\n")) << text.toStdString();
@@ -113,7 +123,29 @@ TEST_F(WindowSaving, AFailedSaveShowsTheSavingErrorBox) {
     EXPECT_FALSE(watchdog.fired);
 }
 
+TEST_F(WindowSaving, ASecondSaveUnderTheSameNameAsksBeforeReplacingTheFirst) {
+    alerts.answer = true;
+    answerSave(1, "found");
+    button(2)->click();
+    const QByteArray first = read("found.txt");
+    ASSERT_FALSE(first.isEmpty());
+
+    form.core().panel.setText(pm::Field::U1, "231.00");
+    QString question;
+    answerSave(1, "found");
+    answerNextDialog<QMessageBox>([&](QMessageBox& box) {
+        question = box.text();
+        box.button(QMessageBox::No)->click();
+        answerNextDialog<QFileDialog>([](QFileDialog& d) { d.reject(); });
+    });
+    button(2)->click();
+    EXPECT_TRUE(question.contains("found.txt already exists")) << question.toStdString();
+    EXPECT_EQ(read("found.txt"), first) << "the first report is kept";
+    EXPECT_FALSE(watchdog.fired);
+}
+
 TEST_F(WindowSaving, PrintGoesToThePrinterChosenInTheDialog) {
+    alerts.answer = true;
     const QString pdf = tmp.filePath("view.pdf");
     answerNextDialog<QPrintDialog>([&](QPrintDialog& d) {
         EXPECT_FALSE(d.testOption(QAbstractPrintDialog::PrintPageRange));

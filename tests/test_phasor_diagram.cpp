@@ -129,3 +129,60 @@ TEST(PhasorDiagram, RepaintsFromTheTextsItIsGiven) {
         colorInCircle(after.convertToFormat(QImage::Format_RGB32), PhasorDiagram::channelColor(0)),
         100);
 }
+
+namespace {
+// Every drawn arrow of a placement, and whether each label stays clear of the arrows, of the
+// other labels and of the key.
+void expectEveryArrowAndLabelVisible(const pm::PhasorPlacement& placed) {
+    const pm::PhasorLayout& l = placed.layout;
+    for (size_t n = 0; n < 4; ++n) {
+        ASSERT_TRUE(placed.picture.arrows[n].drawn());
+        const QRectF label = placed.labels[n];
+        EXPECT_TRUE(l.diagramRect.contains(label)) << "label " << n;
+        EXPECT_FALSE(label.intersects(l.infoRect)) << "label " << n << " on the key";
+        for (size_t m = 0; m < 4; ++m) {
+            if (m != n) {
+                EXPECT_FALSE(label.intersects(placed.labels[m])) << n << " over " << m;
+            }
+            // The label's box against points all along the arrow.
+            const QLineF a = placed.arrows[m];
+            for (double t = 0; t <= 1.0; t += 0.02)
+                EXPECT_FALSE(label.contains(a.pointAt(t))) << "label " << n << " on arrow " << m;
+        }
+    }
+}
+} // namespace
+
+TEST(PhasorDiagram, ArrowsPointingTheSameWayAreDrawnSideBySide) {
+    // Both channels in phase with each other and their currents: four arrows along +x.
+    pm::Panel texts;
+    for (auto [f, t] : {std::pair{pm::Field::U1, "100.00"},
+                        {pm::Field::U2, "100.00"},
+                        {pm::Field::I1, "5.000"},
+                        {pm::Field::I2, "5.000"},
+                        {pm::Field::PhaseU1U2, "0.0\u00B0"},
+                        {pm::Field::PhaseU1I1, "0.0\u00B0"},
+                        {pm::Field::PhaseU2I2, "0.0\u00B0"},
+                        {pm::Field::PhaseI1I2, "0.0\u00B0"}})
+        texts.setText(f, QString::fromUtf8(t));
+    for (pm::KeyPlace key : {pm::KeyPlace::Right, pm::KeyPlace::Below}) {
+        const QSizeF area = key == pm::KeyPlace::Right ? QSizeF(kFrame) : QSizeF(605, 600);
+        const pm::PhasorPlacement placed = PhasorDiagram::placement(area, texts, {}, key);
+        for (size_t n = 0; n < 4; ++n)
+            for (size_t m = n + 1; m < 4; ++m) {
+                const QPointF apart = placed.arrows[n].p1() - placed.arrows[m].p1();
+                EXPECT_GE(std::abs(apart.y()), 3.0) << "arrows " << n << " and " << m;
+            }
+        expectEveryArrowAndLabelVisible(placed);
+    }
+}
+
+TEST(PhasorDiagram, LabelsStayClearOfArrowsOnAReversedCurrentTransformer) {
+    pm::Panel texts;
+    pm::decodeReading(
+        QByteArray::fromHex("10 27 10 27 88 13 88 13 01 01 03 03 B8 0B 58 02 36 09 E6 0D 88 13"),
+        texts);
+    expectEveryArrowAndLabelVisible(PhasorDiagram::placement(QSizeF(kFrame), texts));
+    expectEveryArrowAndLabelVisible(
+        PhasorDiagram::placement(QSizeF(605, 600), texts, {}, pm::KeyPlace::Below));
+}

@@ -10,6 +10,7 @@
 #include "platform/QtCommonDialog.h"
 #include "platform/QtWindowSnapshot.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -68,7 +69,7 @@ TEST(QtCommonDialog, SaveDialogOffersTheTypesAndKeepsTheChoice) {
         EXPECT_EQ(d.selectedNameFilter(), "jpg (*.jpg)");
         EXPECT_EQ(QDir(d.directory()).canonicalPath(), QDir(tmp.path()).canonicalPath());
         EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptSave);
-        EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_FALSE(d.testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_EQ(d.findChild<QLineEdit*>("fileNameEdit")->text(), "Zandrel2026-07-12");
         static_cast<QDialog&>(d).accept();
     });
@@ -88,7 +89,7 @@ TEST(QtCommonDialog, SaveDialogOffersTheTypesAndKeepsTheChoice) {
     EXPECT_EQ(dialog.filterIndex(), 2);
 
     // The table's save comes up on its second type; a name with an extension keeps it; an
-    // existing file is taken without a question.
+    // existing file that is added to, never replaced, is taken without a question.
     QFile existing(QDir(tmp.path()).filePath("data.csv"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.close();
@@ -98,7 +99,8 @@ TEST(QtCommonDialog, SaveDialogOffersTheTypesAndKeepsTheChoice) {
         typeName(d, "data.csv");
         static_cast<QDialog&>(d).accept();
     });
-    c = dialog.showSave({"txt (*.txt)|*.txt|excel (*.xls)|*.xls|", "Zandrel", ".xls", tmp.path()});
+    c = dialog.showSave(
+        {"txt (*.txt)|*.txt|excel (*.xls)|*.xls|", "Zandrel", ".xls", tmp.path(), false});
     EXPECT_EQ(c.outcome.result, pm::DialogResult::Chosen);
     EXPECT_EQ(c.fileName, QDir(tmp.path()).filePath("data.csv"));
     EXPECT_EQ(dialog.filterIndex(), 2);
@@ -111,6 +113,46 @@ TEST(QtCommonDialog, SaveDialogOffersTheTypesAndKeepsTheChoice) {
     c = dialog.showSave(view);
     EXPECT_EQ(c.outcome.result, pm::DialogResult::Cancelled);
     EXPECT_EQ(dialog.filterIndex(), 2);
+    EXPECT_FALSE(watchdog.fired);
+}
+
+TEST(QtCommonDialog, ReplacingAFileIsConfirmedFirstAndNoGoesBackToTheDialog) {
+    ModalWatchdog watchdog;
+    QTemporaryDir tmp;
+    QPrinter printer;
+    pm::QtCommonDialog dialog(nullptr, printer);
+    const QString existing = QDir(tmp.path()).filePath("report.txt");
+    ASSERT_TRUE(writeFile(existing, "as found"));
+    const pm::SaveRequest view{"jpg (*.jpg)|*.jpg|txt (*.txt)|*.txt|", "Zandrel", ".txt",
+                               tmp.path()};
+
+    // A bare name that gets the extension of an existing file is asked about; No leaves the
+    // dialog open for another name, and Cancel then writes nothing.
+    QString question;
+    answerNextDialog<QFileDialog>([&](QFileDialog& d) {
+        chooseType(d, 1);
+        typeName(d, "report");
+        answerNextDialog<QMessageBox>([&](QMessageBox& box) {
+            question = box.text();
+            box.button(QMessageBox::No)->click();
+            answerNextDialog<QFileDialog>([](QFileDialog& again) { again.reject(); });
+        });
+        static_cast<QDialog&>(d).accept();
+    });
+    pm::SaveChoice c = dialog.showSave(view);
+    EXPECT_TRUE(question.contains("report.txt already exists")) << question.toStdString();
+    EXPECT_EQ(c.outcome.result, pm::DialogResult::Cancelled);
+
+    // Yes chooses it: the caller replaces it.
+    answerNextDialog<QFileDialog>([&](QFileDialog& d) {
+        typeName(d, "report.txt");
+        answerNextDialog<QMessageBox>(
+            [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+        static_cast<QDialog&>(d).accept();
+    });
+    c = dialog.showSave(view);
+    EXPECT_EQ(c.outcome.result, pm::DialogResult::Chosen);
+    EXPECT_EQ(c.fileName, existing);
     EXPECT_FALSE(watchdog.fired);
 }
 

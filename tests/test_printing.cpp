@@ -6,6 +6,7 @@
 #include "protocol/Reading.h"
 #include "records/PrintLines.h"
 #include "records/Printing.h"
+#include "records/ViewReport.h"
 
 #include <QFile>
 #include <QProcess>
@@ -117,30 +118,32 @@ QStringList visible(const QStringList& lines) {
 } // namespace
 
 TEST_F(Printing, RealTimeViewIsOneDocumentBelowTheOffset) {
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    const QDateTime taken(QDate(2026, 12, 8), QTime(9, 7, 23));
+    pm::printClick(-1, 0, panel, taken, table, dialog, printer, alerts);
     EXPECT_EQ(dialog.shown, 1);
     EXPECT_EQ(printer.topOffset, 500);
-    EXPECT_EQ(printer.lines, pm::viewPrintLines(panel));
+    EXPECT_EQ(printer.lines, pm::viewPrintLines(panel)
+                                 << "        Reading taken 2026-12-08 09:07:23");
     EXPECT_EQ(printer.documents, 1);
     EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
 TEST_F(Printing, RecordViewPrintsTheBlocksTheTableHolds) {
     downloadRecords(table, 3);
-    pm::printClick(0, 3, panel, table, dialog, printer, alerts);
+    pm::printClick(0, 3, panel, {}, table, dialog, printer, alerts);
     EXPECT_EQ(printer.topOffset, 0) << "the record print-out sets no position";
     EXPECT_EQ(printer.lines.size(), 21);
     EXPECT_EQ(printer.documents, 1);
 
     table.gridinit(); // "Clear": the count stays at 3
     printer.lines.clear();
-    pm::printClick(0, 3, panel, table, dialog, printer, alerts);
+    pm::printClick(0, 3, panel, {}, table, dialog, printer, alerts);
     EXPECT_EQ(printer.lines.size(), 7);
 }
 
 TEST_F(Printing, TheLargestDownloadIsPrintedWhole) {
     downloadRecords(table, 10000);
-    pm::printClick(0, 10000, panel, table, dialog, printer, alerts);
+    pm::printClick(0, 10000, panel, {}, table, dialog, printer, alerts);
     ASSERT_EQ(printer.lines.size(), 70000);
     EXPECT_TRUE(printer.lines[69994].startsWith("        NO.10000  U/V"));
     EXPECT_EQ(printer.documents, 1);
@@ -148,26 +151,26 @@ TEST_F(Printing, TheLargestDownloadIsPrintedWhole) {
 
 TEST_F(Printing, CancelIsSilentAndAFailureBeepsWithTheReason) {
     dialog.answer = {DialogResult::Cancelled, {}};
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    pm::printClick(-1, 0, panel, {}, table, dialog, printer, alerts);
     EXPECT_TRUE(printer.lines.isEmpty());
     EXPECT_EQ(printer.documents, 0);
     EXPECT_TRUE(alerts.shown.isEmpty());
 
     dialog.answer = {DialogResult::Failed, QStringLiteral("No printers are installed.")};
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    pm::printClick(-1, 0, panel, {}, table, dialog, printer, alerts);
     EXPECT_EQ(printer.documents, 0);
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].first, "Printing Error!");
     EXPECT_EQ(alerts.shown[0].second, "Print Error.\r\nNo printers are installed.");
 
     dialog.answer = {DialogResult::Chosen, {}}; // the next "Print" works as usual
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
-    EXPECT_EQ(printer.lines.size(), 7);
+    pm::printClick(-1, 0, panel, {}, table, dialog, printer, alerts);
+    EXPECT_EQ(printer.lines.size(), 8) << "seven lines and the time of the reading";
 }
 
 TEST_F(Printing, APrinterThatRefusesIsReported) {
     printer.refuse = true;
-    pm::printClick(0, 0, panel, table, dialog, printer, alerts);
+    pm::printClick(0, 0, panel, {}, table, dialog, printer, alerts);
     EXPECT_EQ(printer.documents, 1) << "the document is still ended";
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].second, "Print Error.\r\nprinter offline");
@@ -195,10 +198,11 @@ TEST_F(QtLinePrinter, BothPrintOutsToPdfFiles) {
     double pitch = 0, left = 0;
 
     target = tmp.filePath("view.pdf");
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    pm::printClick(-1, 0, panel, {}, table, dialog, printer, alerts);
     EXPECT_TRUE(alerts.shown.isEmpty());
     const QList<PdfLine> view = pdfLines(target);
-    const QStringList viewLines = visible(pm::viewPrintLines(panel));
+    const QStringList viewLines =
+        visible(pm::viewPrintLines(panel) << "        " + pm::readingTakenText({}));
     ASSERT_EQ(view.size(), viewLines.size());
     for (qsizetype k = 0; k < view.size(); ++k)
         EXPECT_TRUE(laidOutAs(view[k], viewLines[k], &pitch, &left));
@@ -208,7 +212,7 @@ TEST_F(QtLinePrinter, BothPrintOutsToPdfFiles) {
     // 120 records are 840 lines: more than a page holds, so the print-out goes on on new pages.
     downloadRecords(table, 120);
     target = tmp.filePath("records.pdf");
-    pm::printClick(0, 120, panel, table, dialog, printer, alerts);
+    pm::printClick(0, 120, panel, {}, table, dialog, printer, alerts);
     EXPECT_TRUE(alerts.shown.isEmpty());
     const QList<PdfLine> records = pdfLines(target);
     const QStringList recordLines = visible(pm::tablePrintLines(table, 120));
@@ -229,7 +233,7 @@ TEST_F(QtLinePrinter, AFileThatCannotBeWrittenIsReported) {
     target = tmp.filePath("no/such/folder/out.pdf");
     pm::Panel panel;
     pm::RecordTable table;
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    pm::printClick(-1, 0, panel, {}, table, dialog, printer, alerts);
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].first, "Printing Error!");
     EXPECT_TRUE(alerts.shown[0].second.contains("out.pdf")) << alerts.shown[0].second.toStdString();
@@ -263,7 +267,43 @@ TEST_F(QtLinePrinter, APictureFillsOneLandscapePageAndTextPrintOutsStayUpright) 
     target = tmp.filePath("view.pdf");
     pm::Panel panel;
     pm::RecordTable table;
-    pm::printClick(-1, 0, panel, table, dialog, printer, alerts);
+    pm::printClick(-1, 0, panel, {}, table, dialog, printer, alerts);
     EXPECT_TRUE(alerts.shown.isEmpty());
     EXPECT_FALSE(landscape(target)) << "the user's orientation is back";
+}
+
+TEST_F(QtLinePrinter, AReportIsPrintedAsTextAndLinesOnALandscapePageAtAnyResolution) {
+    auto run = [](const QString& tool, const QStringList& args) {
+        QProcess p;
+        p.start(tool, args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    QSizeF area;
+    const auto draw = [&area](QPainter& p, const QRectF& page) {
+        area = page.size();
+        QFont font;
+        font.setPixelSize(12);
+        p.setFont(font);
+        p.drawText(page.topLeft() + QPointF(0, 12), QStringLiteral("P1 -0.2795 kW"));
+        p.drawLine(page.topLeft() + QPointF(0, 20), page.topLeft() + QPointF(96, 20));
+    };
+    target = tmp.filePath("report.pdf");
+    pm::printDrawingClick(draw, dialog, printer, alerts);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    // The printable area of A4 landscape in 1/96 inch, whatever the printer's own resolution.
+    EXPECT_GT(area.width(), 1000);
+    EXPECT_LT(area.width(), 1123);
+    EXPECT_GT(area.width(), area.height());
+    EXPECT_TRUE(run("pdftotext", {target, "-"}).contains("P1 -0.2795 kW"));
+    EXPECT_EQ(run("pdfimages", {"-list", target}).count(u'\n'), 2) << "no picture of the text";
+    const QStringList size =
+        run("pdfinfo", {target}).simplified().section("Page size: ", 1).split(' ');
+    ASSERT_GT(size.size(), 2);
+    EXPECT_GT(size[0].toDouble(), size[2].toDouble()) << "landscape";
+
+    // Refused like any print-out.
+    dialog.answer = {pm::DialogResult::Failed, QStringLiteral("No printers are installed.")};
+    pm::printDrawingClick(draw, dialog, printer, alerts);
+    ASSERT_EQ(alerts.shown.size(), 1);
 }

@@ -38,12 +38,16 @@ struct Saving : ::testing::Test {
     pm::RecordTable table;
     pm::SaveServices services{
         dialog, files, snapshot, workbook, alerts, tmp.filePath("Zandrel"), [] {
-            return QDate(2026, 7, 12);
+            return QDateTime(QDate(2026, 7, 12), QTime(9, 9, 41));
         }};
 
+    // The view's report: the five lines of the panel, then the time of its reading.
+    QByteArray viewReport(const QDateTime& taken = {}) const {
+        return pm::textFileBytes(pm::viewReportLines(panel) << pm::readingTakenText(taken));
+    }
     QString inFolder(const QString& name) const { return QDir(services.folder).filePath(name); }
-    void saveView() { pm::saveClick(-1, 0, panel, table, services); }
-    void saveTable(int reccount) { pm::saveClick(0, reccount, panel, table, services); }
+    void saveView() { pm::saveClick(-1, 0, panel, {}, table, services); }
+    void saveTable(int reccount) { pm::saveClick(0, reccount, panel, {}, table, services); }
     QStringList folderEntries() const {
         return QDir(services.folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
@@ -59,18 +63,18 @@ TEST_F(Saving, FirstViewSaveOffersThePictureAndWritesTheWindowAsItWas) {
     ASSERT_EQ(dialog.requests.size(), 1);
     const pm::SaveRequest& r = dialog.requests[0];
     EXPECT_EQ(r.filter, "jpg (*.jpg)|*.jpg|txt (*.txt)|*.txt|");
-    EXPECT_EQ(r.fileName, "Zandrel2026-07-12");
+    EXPECT_EQ(r.fileName, "Zandrel2026-07-12 0909 Realtime");
     EXPECT_EQ(r.defaultExt, ".jpg");
     EXPECT_EQ(r.initDir, services.folder);
     EXPECT_TRUE(QFileInfo(services.folder).isDir()) << "the default folder is created";
-    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12.jpg")), "JPEG picture 1");
+    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12 0909 Realtime.jpg")), "JPEG picture 1");
     EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
 TEST_F(Saving, SaveDispatchesByView) {
-    pm::saveClick(-1, 0, panel, table, services);
-    pm::saveClick(0, 0, panel, table, services);
-    pm::saveClick(1, 0, panel, table, services);
+    pm::saveClick(-1, 0, panel, {}, table, services);
+    pm::saveClick(0, 0, panel, {}, table, services);
+    pm::saveClick(1, 0, panel, {}, table, services);
     ASSERT_EQ(dialog.requests.size(), 3);
     EXPECT_EQ(dialog.requests[0].filter, pm::kViewFilter);
     EXPECT_EQ(dialog.requests[1].filter, "txt (*.txt)|*.txt|excel (*.xls)|*.xls|");
@@ -85,28 +89,49 @@ TEST_F(Saving, TheChosenTypeCarriesOverToEitherSave) {
     dialog.answers << chosen(); // the table comes up with the workbook type
     saveTable(0);
     EXPECT_EQ(dialog.requests[1].defaultExt, ".xls");
-    EXPECT_TRUE(QFileInfo::exists(inFolder("Zandrel2026-07-12.xls")));
+    EXPECT_TRUE(QFileInfo::exists(inFolder("Zandrel2026-07-12 0909 Records.xls")));
 
     dialog.answers << chosen(); // and the view with the text type, still with a picture taken
     saveView();
     EXPECT_EQ(dialog.requests[2].defaultExt, ".txt");
     EXPECT_EQ(snapshot.taken, 2);
-    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12.txt")),
-              pm::textFileBytes(pm::viewReportLines(panel)));
+    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12 0909 Realtime.txt")), viewReport());
 
     dialog.answers << chosen(1); // table as text
     saveTable(0);
     dialog.answers << chosen();
     saveView();
     EXPECT_EQ(dialog.requests[4].defaultExt, ".jpg");
-    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12.jpg")), "JPEG picture 3");
+    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12 0909 Realtime.jpg")), "JPEG picture 3");
     EXPECT_TRUE(alerts.shown.isEmpty());
+}
+
+TEST_F(Saving, TheReportKeepsItsFiveLinesAndGivesTheTimeOfItsReadingAfterThem) {
+    panel.setText(pm::Field::U1, "228.40");
+    const QDateTime taken(QDate(2026, 7, 12), QTime(9, 7, 23));
+    dialog.answers << chosen(2, "taken.txt");
+    pm::saveClick(-1, 0, panel, taken, table, services);
+    const QByteArray file = readFile(inFolder("taken.txt"));
+    const QByteArray five = pm::textFileBytes(pm::viewReportLines(panel));
+    EXPECT_TRUE(file.startsWith(five)) << "readers of the five lines find them unchanged";
+    EXPECT_EQ(file.mid(five.size()), "Reading taken 2026-07-12 09:07:23\r\n");
+    EXPECT_EQ(viewReport(), five + "No reading taken\r\n");
+
+    // A reading that comes while the dialog is open is written with its own time.
+    QDateTime last = taken;
+    dialog.whileOpen = [&] {
+        panel.setText(pm::Field::U1, "229.10");
+        last = last.addSecs(1);
+    };
+    dialog.answers << chosen(2, "later.txt");
+    pm::saveClick(-1, 0, panel, last, table, services);
+    EXPECT_EQ(readFile(inFolder("later.txt")), viewReport(taken.addSecs(1)));
 }
 
 TEST_F(Saving, TheTypeNotTheNameDecidesTheContent) {
     dialog.answers << chosen(2, "report.jpg");
     saveView();
-    EXPECT_EQ(readFile(inFolder("report.jpg")), pm::textFileBytes(pm::viewReportLines(panel)));
+    EXPECT_EQ(readFile(inFolder("report.jpg")), viewReport());
 
     dialog.answers << chosen(1, "table.xls");
     saveTable(0);
@@ -166,27 +191,27 @@ TEST_F(Saving, TheLargestDownloadIsSavedWholeAsTextAndWorkbook) {
 
 TEST_F(Saving, CancelWritesNothingAndSaysNothing) {
     QDir().mkpath(services.folder);
-    ASSERT_TRUE(writeFile(inFolder("Zandrel2026-07-12.jpg"), "old picture"));
+    ASSERT_TRUE(writeFile(inFolder("Zandrel2026-07-12 0909 Realtime.jpg"), "old picture"));
     dialog.answers << cancelled();
     saveView();
     dialog.answers << cancelled();
     saveTable(0);
-    EXPECT_EQ(folderEntries(), QStringList{"Zandrel2026-07-12.jpg"});
-    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12.jpg")), "old picture");
+    EXPECT_EQ(folderEntries(), QStringList{"Zandrel2026-07-12 0909 Realtime.jpg"});
+    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12 0909 Realtime.jpg")), "old picture");
     EXPECT_TRUE(alerts.shown.isEmpty());
     EXPECT_EQ(workbook.begun, 0);
 
     dialog.answers << chosen(); // and the next save works as usual
     saveView();
-    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12.jpg")), "JPEG picture 2");
+    EXPECT_EQ(readFile(inFolder("Zandrel2026-07-12 0909 Realtime.jpg")), "JPEG picture 2");
 }
 
-TEST_F(Saving, AnExistingFileIsReplacedWithoutAQuestion) {
+TEST_F(Saving, AnExistingFileChosenIsReplaced) {
     QDir().mkpath(services.folder);
     ASSERT_TRUE(writeFile(inFolder("old.txt"), QByteArray(5000, 'x')));
     dialog.answers << chosen(2, "old.txt");
     saveView();
-    EXPECT_EQ(readFile(inFolder("old.txt")), pm::textFileBytes(pm::viewReportLines(panel)));
+    EXPECT_EQ(readFile(inFolder("old.txt")), viewReport());
     EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
@@ -272,8 +297,11 @@ TEST_F(Saving, DefaultFolderThatCannotBeMadeIsReportedAndTheDialogStillOpens) {
 }
 
 TEST(SavingNames, DefaultNameIsAValidFileNameOnEverySystem) {
-    EXPECT_EQ(pm::defaultFileName(QDate(2026, 12, 7)), "Zandrel2026-12-07");
-    EXPECT_EQ(pm::defaultFileName(QDate(1999, 1, 31)), "Zandrel1999-01-31");
+    const QDateTime morning(QDate(2026, 12, 7), QTime(9, 9, 59));
+    EXPECT_EQ(pm::defaultFileName(morning), "Zandrel2026-12-07 0909");
+    EXPECT_EQ(pm::defaultFileName(morning, "Records"), "Zandrel2026-12-07 0909 Records");
+    EXPECT_EQ(pm::defaultFileName(QDateTime(QDate(1999, 1, 31), QTime(23, 0)), "Realtime"),
+              "Zandrel1999-01-31 2300 Realtime");
     EXPECT_FALSE(pm::defaultSaveFolder().isEmpty());
 #ifndef Q_OS_WIN
     EXPECT_EQ(pm::defaultSaveFolder(), QDir::home().filePath("Zandrel"));

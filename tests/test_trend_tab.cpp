@@ -33,8 +33,9 @@ struct TrendTabTest : ::testing::Test {
     FakeSnapshot snapshot;
     FakeWorkbook workbook;
     FakeAlerts alerts;
-    pm::SaveServices services{
-        dialog, files, snapshot, workbook, alerts, tmp.path(), [] { return QDate(2026, 7, 12); }};
+    pm::SaveServices services{dialog, files, snapshot, workbook, alerts, tmp.path(), [] {
+                                  return QDateTime(QDate(2026, 7, 12), QTime(8, 0));
+                              }};
     pm::TrendTab tab{services, opener, alerts};
     const QDateTime start{QDate(2026, 7, 12), QTime(8, 0, 0)};
     qint64 elapsed = 0; // ms since start

@@ -10,8 +10,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -76,7 +79,8 @@ TEST_F(WiringTabTest, NamesAReversedCurrentTransformerAndHoldsTheVerdictSteady) 
     pollAndAnswer(kReversedCtAt50);
     EXPECT_TRUE(verdict().startsWith("Element 1 current reversed")) << verdict().toStdString();
     EXPECT_TRUE(verdict().endsWith("K = 1.453.")) << verdict().toStdString();
-    EXPECT_EQ(pm::wiringReportContent(form.wiring()).k, "K = 1.453");
+    const pm::WiringReportContent report = pm::wiringReportContent(form.wiring());
+    EXPECT_EQ((report.verdict + report.k).count("K = 1.453"), 1) << "the report gives K once";
 
     pollAndAnswer(kCorrect);
     EXPECT_EQ(verdict(), "Correct connection, positive sequence. Load angle 25.8\u00B0 lagging "
@@ -193,4 +197,73 @@ TEST_F(WiringTabTest, LoadRangesByName) {
     child<QSpinBox>(QStringLiteral("WiringLoadMax"))->setValue(90);
     EXPECT_EQ(ranges->currentText(), "Custom");
     EXPECT_EQ(form.wiring().settings().loadRange.max, 90);
+}
+
+namespace {
+// The text of a PDF as poppler's pdftotext reads it, in the order of the page's layout.
+QString pdfText(const QString& pdf, const QStringList& options = {}) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), options + QStringList{pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+TEST_F(WiringTabTest, TheReportIsAVectorPdfAnEngineerCanSignAndSearch) {
+    QTemporaryDir tmp;
+    FakeSaveDialog dialog;
+    pm::DiskFileStore files;
+    FakeSnapshot snapshot;
+    FakeWorkbook workbook;
+    pm::SaveServices services{dialog, files, snapshot, workbook, alerts, tmp.path()};
+    QDateTime now(QDate(2026, 12, 8), QTime(9, 7, 23));
+    form.staleWatch().clock = [&now] { return now; };
+    link();
+    clickTab(4);
+    lineBOnTerminal(2);
+    pollAndAnswer(kReversedCt);
+    pm::WiringTab& tab = form.wiring();
+    tab.site = QStringLiteral("Substation 4");
+    tab.meterNumber = QStringLiteral("EM-2291/0457");
+    tab.note = QStringLiteral("Panel 3, as found");
+    now = now.addSecs(140);
+
+    // The name carries the meter number, what a file name cannot hold replaced, and the time.
+    dialog.answers << FakeSaveDialog::chosen(1);
+    tab.save(services);
+    ASSERT_EQ(dialog.requests.size(), 1);
+    EXPECT_EQ(dialog.requests[0].fileName, "EM-2291_0457 2026-12-08 0907");
+    const QString pdf = QDir(tmp.path()).filePath("EM-2291_0457 2026-12-08 0907.pdf");
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+
+    const QString text = pdfText(pdf).simplified(); // lines wrapped on the page joined
+    for (const char* expected :
+         {"Wiring check, as found", "Substation 4", "EM-2291/0457", "Panel 3, as found",
+          "2026-12-08 09:07:23", "Report made", "2026-12-08 09:09:43", "Line B on terminal 2",
+          "tolerance 15\u00B0", "Engineer (name)", "Signature"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    // P1 flows back at 235.8°: the table gives its sign, which the panel leaves off.
+    const QString p1 = form.core().panel.text(pm::Field::P1);
+    EXPECT_TRUE(pdfText(pdf, {QStringLiteral("-layout")}).contains("-" + p1))
+        << "signed P1 -" << p1.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("K = 3.583")), 1) << "K once";
+    EXPECT_TRUE(text.contains(QStringLiteral("Load angle 25.8\u00B0 lagging (PF 0.900)")));
+    EXPECT_TRUE(text.contains(QStringLiteral("I1 = \u2212Ia"))) << "the diagram's labels";
+
+    // Text and lines, no picture of them.
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    images.waitForFinished(60000);
+    EXPECT_EQ(QString::fromUtf8(images.readAllStandardOutput()).count(u'\n'), 2)
+        << "only the heading of an empty list";
+    EXPECT_TRUE(alerts.shown.isEmpty());
+}
+
+TEST(WiringReportName, WithoutAMeterNumberOrWithOddCharacters) {
+    pm::WiringReportContent c;
+    c.when = QDateTime(QDate(2026, 12, 8), QTime(9, 9, 41));
+    EXPECT_EQ(pm::wiringReportName(c), "Wiring check 2026-12-08 0909");
+    c.meterNumber = QStringLiteral("  ..EM:22*91?\t<0457>.  ");
+    c.taken = QDateTime(QDate(2026, 12, 8), QTime(8, 59, 2));
+    EXPECT_EQ(pm::wiringReportName(c), "_.EM_22_91_ _0457_ 2026-12-08 0859");
 }

@@ -6,7 +6,8 @@
 namespace pm {
 
 // The files the user saves. A write is all or nothing: a failed write leaves no partial file and
-// leaves an existing file of that name as it was; a successful one replaces it without a question.
+// leaves an existing file of that name as it was; a successful one replaces it (the save dialog
+// has asked the user first).
 class FileStore {
 public:
     virtual ~FileStore() = default;

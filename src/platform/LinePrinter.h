@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QRectF>
 #include <QString>
+#include <functional>
 
 class QImage;
+class QPainter;
 
 namespace pm {
 
@@ -20,6 +23,10 @@ public:
     // Prints the picture as large as it fits on one landscape page, keeping its proportions.
     // Only as the whole of a document; false when the printer could not take it (see error()).
     virtual bool printPicture(const QImage& picture) = 0;
+    // Prints one landscape page that `draw` paints, in units of 1/96 inch (ReportUnits.h) within
+    // the printable area it is given: text and lines reach the printer as such. Only as the whole
+    // of a document; false when the printer could not take it (see error()).
+    virtual bool printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) = 0;
     // Ends the document and hands it to the printer; false when that failed (see error()).
     virtual bool endDoc() = 0;
     virtual QString error() const = 0;

@@ -27,7 +27,8 @@ SaveChoice QtCommonDialog::showSave(const SaveRequest& request) {
     // Qt's own dialog behaves alike everywhere: the chosen type and the default extension work
     // as described; the platform dialogs differ in both.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // A day of as-found reports must not end up as one file: replacing one is confirmed.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.replaces);
     dialog.setNameFilters(names);
     const int start = std::clamp(filterIndex_, 1, int(names.size()));
     dialog.selectNameFilter(names[start - 1]);

@@ -10,7 +10,7 @@ class QWidget;
 namespace pm {
 
 // The window's one common dialog (CommonDialog1): Qt's own save dialog, the same on every system
-// and never asking before replacing a file, its open dialog, and Qt's print dialog over the
+// and asking before it replaces a file, its open dialog, and Qt's print dialog over the
 // window's printer. The file type chosen last and the printer chosen last carry over to the next
 // use.
 class QtCommonDialog : public SaveDialog, public OpenDialog, public PrintDialog {

@@ -1,5 +1,7 @@
 #include "platform/QtLinePrinter.h"
 
+#include "platform/ReportUnits.h"
+
 #include <QDir>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -56,7 +58,7 @@ bool QtLinePrinter::printLine(const QString& line) {
     return true;
 }
 
-bool QtLinePrinter::printPicture(const QImage& picture) {
+bool QtLinePrinter::startLandscapePage() {
     if (painter_.isActive()) {
         error_ = QStringLiteral("A picture is printed on a document of its own.");
         return false;
@@ -64,7 +66,20 @@ bool QtLinePrinter::printPicture(const QImage& picture) {
     // The user's choice of orientation is for the text print-outs; it comes back at endDoc().
     restoreOrientation_ = printer_.pageLayout().orientation();
     printer_.setPageOrientation(QPageLayout::Landscape);
-    if (!startDocument())
+    return startDocument();
+}
+
+bool QtLinePrinter::printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) {
+    if (!startLandscapePage())
+        return false;
+    painter_.save();
+    draw(painter_, reportUnits(painter_, QRectF(0, 0, printer_.width(), printer_.height())));
+    painter_.restore();
+    return true;
+}
+
+bool QtLinePrinter::printPicture(const QImage& picture) {
+    if (!startLandscapePage())
         return false;
     const QSize page(printer_.width(), printer_.height());
     const QSize fitted = picture.size().scaled(page, Qt::KeepAspectRatio);

@@ -21,11 +21,14 @@ public:
     void setTopOffset(int twips) override;
     bool printLine(const QString& line) override;
     bool printPicture(const QImage& picture) override;
+    bool printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) override;
     bool endDoc() override;
     QString error() const override { return error_; }
 
 private:
     bool startDocument();
+    // A document of one landscape page, the user's orientation back at endDoc().
+    bool startLandscapePage();
 
     QPrinter printer_;
     QPainter painter_;

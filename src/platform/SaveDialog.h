@@ -13,6 +13,9 @@ struct SaveRequest {
     QString fileName;   // the name offered at first
     QString defaultExt; // ".txt": appended to a name typed without an extension
     QString initDir;    // the folder the dialog starts in
+    // The file chosen is written anew: the dialog asks before an existing one is replaced. False
+    // for a file that is added to, never replaced (a recording).
+    bool replaces = true;
 };
 
 struct SaveChoice {
@@ -21,8 +24,8 @@ struct SaveChoice {
 };
 
 // The one save dialog of the window. It remembers the file type chosen last (1-based, 1 before
-// the first save) across every save, whichever list of types that save offered. An existing file
-// is never confirmed: the caller replaces it.
+// the first save) across every save, whichever list of types that save offered. A file that would
+// be replaced is chosen only once the user has confirmed it; the caller then replaces it.
 class SaveDialog {
 public:
     virtual ~SaveDialog() = default;

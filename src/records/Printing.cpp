@@ -5,6 +5,7 @@
 #include "platform/PrintDialog.h"
 #include "records/PrintLines.h"
 #include "records/TableText.h"
+#include "records/ViewReport.h"
 
 namespace pm {
 
@@ -25,15 +26,16 @@ bool printerChosen(PrintDialog& dialog, Alerts& alerts) {
 }
 } // namespace
 
-void printClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
-                PrintDialog& dialog, LinePrinter& printer, Alerts& alerts) {
+void printClick(int realview, int reccount, const ReadingTexts& panel, const QDateTime& taken,
+                const RecordTable& table, PrintDialog& dialog, LinePrinter& printer,
+                Alerts& alerts) {
     if (!printerChosen(dialog, alerts))
         return;
     // The texts as they are now that the dialog has closed.
     QStringList lines;
     if (realview == -1) {
         printer.setTopOffset(kViewTopOffsetTwips);
-        lines = viewPrintLines(panel);
+        lines = viewPrintLines(panel) << QStringLiteral("        ") + readingTakenText(taken);
     } else {
         lines = tablePrintLines(table, blocksToWrite(reccount, table));
     }
@@ -53,6 +55,15 @@ void printPictureClick(const std::function<QImage()>& draw, PrintDialog& dialog,
     if (!printerChosen(dialog, alerts))
         return;
     const bool printed = printer.printPicture(draw());
+    if (!printer.endDoc() || !printed)
+        reportFailure(alerts, printer.error());
+}
+
+void printDrawingClick(const std::function<void(QPainter&, const QRectF&)>& draw,
+                       PrintDialog& dialog, LinePrinter& printer, Alerts& alerts) {
+    if (!printerChosen(dialog, alerts))
+        return;
+    const bool printed = printer.printDrawing(draw);
     if (!printer.endDoc() || !printed)
         reportFailure(alerts, printer.error());
 }

@@ -14,13 +14,18 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
 #include <memory>
 
 namespace pm {
 
-QString defaultFileName(const QDate& day) {
-    return QStringLiteral("Zandrel") + day.toString(QStringLiteral("yyyy-MM-dd"));
+QString defaultFileName(const QDateTime& when, const QString& what) {
+    QString name =
+        QStringLiteral("Zandrel") + QLocale::c().toString(when, QStringLiteral("yyyy-MM-dd HHmm"));
+    if (!what.isEmpty())
+        name += QLatin1Char(' ') + what;
+    return name;
 }
 
 void reportSaveFailure(SaveServices& s, const QString& why) {
@@ -29,9 +34,9 @@ void reportSaveFailure(SaveServices& s, const QString& why) {
 
 // When the default folder cannot be created the user hears why and still gets the dialog to save
 // elsewhere.
-SaveRequest saveRequest(SaveServices& s, const QString& filter) {
+SaveRequest saveRequest(SaveServices& s, const QString& filter, const QString& what) {
     SaveRequest request;
-    request.fileName = defaultFileName(s.today());
+    request.fileName = defaultFileName(s.now(), what);
     request.filter = filter;
     const QList<FileType> types = parseFilter(filter);
     if (!types.isEmpty()) {
@@ -88,16 +93,16 @@ void exportOrReport(SaveServices& s, const QString& path, const QString& caption
         runExportHere(work, done);
 }
 
-void saveClick(int realview, int reccount, const ReadingTexts& panel, const RecordTable& table,
-               SaveServices& services) {
+void saveClick(int realview, int reccount, const ReadingTexts& panel, const QDateTime& taken,
+               const RecordTable& table, SaveServices& services) {
     if (realview == -1)
-        saveview(panel, services);
+        saveview(panel, taken, services);
     else
         savedata(table, reccount, services);
 }
 
-void saveview(const ReadingTexts& panel, SaveServices& s) {
-    const SaveRequest request = saveRequest(s, kViewFilter);
+void saveview(const ReadingTexts& panel, const QDateTime& taken, SaveServices& s) {
+    const SaveRequest request = saveRequest(s, kViewFilter, QStringLiteral("Realtime"));
     // The window as the user saw it when pressing "Save", before the dialog covers it; taken every
     // time, as the type is only known once the dialog has closed.
     s.snapshot.take();
@@ -114,12 +119,13 @@ void saveview(const ReadingTexts& panel, SaveServices& s) {
         writeOrReport(s, path, picture);
         return;
     }
-    // The panel as it is now that the dialog has closed.
-    writeOrReport(s, path, textFileBytes(viewReportLines(panel)));
+    // The panel as it is now that the dialog has closed. The time goes after the five lines, where
+    // a reader of the report's fixed layout does not look.
+    writeOrReport(s, path, textFileBytes(viewReportLines(panel) << readingTakenText(taken)));
 }
 
 void savedata(const RecordTable& table, int reccount, SaveServices& s) {
-    const SaveRequest request = saveRequest(s, kTableFilter);
+    const SaveRequest request = saveRequest(s, kTableFilter, QStringLiteral("Records"));
     const QString path = chooseSavePath(s, request);
     if (path.isEmpty())
         return;

@@ -2,6 +2,8 @@
 
 #include "protocol/Reading.h"
 
+#include <QLocale>
+
 namespace pm {
 
 namespace {
@@ -28,6 +30,13 @@ QStringList viewReportLines(const ReadingTexts& p) {
             QStringLiteral("  ") + QStringLiteral("  U2I2: ") + QStringLiteral(" ") +
             p.text(Field::PhaseU2I2),
     };
+}
+
+QString readingTakenText(const QDateTime& taken) {
+    if (!taken.isValid())
+        return QStringLiteral("No reading taken");
+    return QStringLiteral("Reading taken ") +
+           QLocale::c().toString(taken, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 } // namespace pm

@@ -8,14 +8,21 @@
 #include <QImage>
 #include <QList>
 #include <QMap>
+#include <QPainter>
 #include <QPair>
 #include <QStringList>
 
-// Messages the user would have seen.
+// Messages the user would have seen; questions answered with `answer`.
 class FakeAlerts : public pm::Alerts {
 public:
     QList<QPair<QString, QString>> shown; // title, text
+    QList<QPair<QString, QString>> asked; // title, question
+    bool answer = false;
     void warn(const QString& title, const QString& text) override { shown.append({title, text}); }
+    bool ask(const QString& title, const QString& question) override {
+        asked.append({title, question});
+        return answer;
+    }
 };
 
 // A window picture that is a numbered token, so a test sees which picture was written.
@@ -108,6 +115,17 @@ public:
         if (refuse)
             return false;
         pictures << picture;
+        return true;
+    }
+    // A drawing is kept as the A4 landscape page it makes at 96 dpi.
+    bool printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) override {
+        if (refuse)
+            return false;
+        QImage page(1123, 794, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter p(&page);
+        draw(p, QRectF(45, 45, 1033, 704));
+        pictures << page;
         return true;
     }
     bool endDoc() override {

@@ -17,6 +17,7 @@ namespace {
 constexpr double kArrowHead = 12;
 constexpr double kArrowHalfWidth = 5;
 constexpr double kPenWidth = 3;
+constexpr double kKeyWidth = 170;
 const QColor kGrid(190, 190, 190);
 const QColor kText(40, 40, 40);
 
@@ -32,16 +33,27 @@ double radiusOf(const PhasorArrow& a, const PhasorLayout& l) {
     return a.length * (a.current ? l.currentRadius : l.voltageRadius);
 }
 
-void drawArrow(QPainter& p, const PhasorArrow& a, const PhasorLayout& l) {
-    const double len = radiusOf(a, l);
+// Arrows this close in direction would hide each other.
+constexpr double kCoincidentDegrees = 4;
+constexpr double kSideStep = kPenWidth + 2;
+
+// The arrow's line from the centre towards its tip, moved `aside` across its direction.
+QLineF arrowLine(const PhasorArrow& a, const PhasorLayout& l, double aside) {
     const QPointF dir = endPoint(a.angle, 1);
-    const QPointF tip = l.centre + dir * len;
+    const QPointF shift = QPointF(-dir.y(), dir.x()) * aside;
+    return {l.centre + shift, l.centre + shift + dir * radiusOf(a, l)};
+}
+
+void drawArrow(QPainter& p, const PhasorArrow& a, const QLineF& line) {
+    const double len = line.length();
+    const QPointF dir = (line.p2() - line.p1()) / len;
+    const QPointF tip = line.p2();
     const double head = std::min(kArrowHead, len / 2);
-    const QPointF base = l.centre + dir * (len - head);
+    const QPointF base = tip - dir * head;
     const QPointF across(-dir.y(), dir.x());
 
     p.setPen(phasorPen(a));
-    p.drawLine(l.centre, base);
+    p.drawLine(line.p1(), base);
     const double half = kArrowHalfWidth * head / kArrowHead;
     p.setPen(Qt::NoPen);
     p.setBrush(PhasorDiagram::channelColor(a.channel));
@@ -68,23 +80,65 @@ QRectF labelBox(QPointF anchor, QPointF dir, QSizeF size) {
     return r;
 }
 
-// Moves a box up or down, nearest first, until it overlaps none of the boxes already placed and
-// stays inside `bounds`; phasors pointing the same way would otherwise print over each other.
-QRectF freePlace(QRectF box, const QVector<QRectF>& taken, const QRectF& bounds) {
+// True when the line passes through the box or a pen's width around it.
+bool crosses(const QRectF& box, const QLineF& line) {
+    const QRectF r = box.adjusted(-kPenWidth, -kPenWidth, kPenWidth, kPenWidth);
+    if (r.contains(line.p1()) || r.contains(line.p2()))
+        return true;
+    const QLineF edges[] = {{r.topLeft(), r.topRight()},
+                            {r.topRight(), r.bottomRight()},
+                            {r.bottomRight(), r.bottomLeft()},
+                            {r.bottomLeft(), r.topLeft()}};
+    return std::any_of(std::begin(edges), std::end(edges), [&line](const QLineF& e) {
+        return line.intersects(e, nullptr) == QLineF::BoundedIntersection;
+    });
+}
+
+// Moves a box, nearest places first, until it overlaps none of the boxes already placed and no
+// arrow, and stays inside `bounds`; phasors pointing the same way would otherwise print over each
+// other.
+QRectF freePlace(QRectF box, const QVector<QRectF>& taken, const QVector<QLineF>& arrows,
+                 const QRectF& bounds) {
     box.moveLeft(std::max(bounds.left(), std::min(box.left(), bounds.right() - box.width())));
+    const double across[] = {0, box.width() / 2, -box.width() / 2, box.width(), -box.width()};
     for (int step = 0; step < 24; ++step) {
         const double shift = (step % 2 ? -1 : 1) * ((step + 1) / 2) * box.height();
-        const QRectF tried = box.translated(0, shift);
-        if (!bounds.contains(tried))
-            continue;
-        if (std::none_of(taken.begin(), taken.end(),
-                         [&tried](const QRectF& t) { return t.intersects(tried); }))
-            return tried;
+        for (double dx : across) {
+            const QRectF tried = box.translated(dx, shift);
+            if (!bounds.contains(tried))
+                continue;
+            const auto overlaps = [&tried](const QRectF& t) { return t.intersects(tried); };
+            const auto hit = [&tried](const QLineF& a) { return crosses(tried, a); };
+            if (std::none_of(taken.begin(), taken.end(), overlaps) &&
+                std::none_of(arrows.begin(), arrows.end(), hit))
+                return tried;
+        }
     }
     return box;
 }
 
-void drawScales(QPainter& p, const PhasorLayout& l, QVector<QRectF>& taken) {
+constexpr int kMarks[] = {0, 90, 180, 270};
+
+QString markText(int deg) {
+    return QString::number(deg) + QStringLiteral("\u00B0");
+}
+
+// The direction marks show which way the angles run; 0° and 180° sit above the axis, clear of a
+// phasor along it.
+QVector<QRectF> scaleMarkBoxes(const PhasorLayout& l, const QFontMetricsF& fm) {
+    const double reach = l.voltageRadius + 6;
+    QVector<QRectF> boxes;
+    for (int deg : kMarks) {
+        const QPointF dir = endPoint(deg, 1);
+        QRectF box = labelBox(l.centre + dir * (reach + 2), dir, fm.size(0, markText(deg)));
+        if (deg == 0 || deg == 180)
+            box.moveBottom(l.centre.y() - 2);
+        boxes << box;
+    }
+    return boxes;
+}
+
+void drawScales(QPainter& p, const PhasorLayout& l) {
     p.setPen(QPen(kGrid, 1));
     p.drawEllipse(l.centre, l.voltageRadius, l.voltageRadius);
     QPen dashed(kGrid, 1);
@@ -95,36 +149,9 @@ void drawScales(QPainter& p, const PhasorLayout& l, QVector<QRectF>& taken) {
     const double reach = l.voltageRadius + 6;
     p.drawLine(l.centre - QPointF(reach, 0), l.centre + QPointF(reach, 0));
     p.drawLine(l.centre - QPointF(0, reach), l.centre + QPointF(0, reach));
-
-    // The direction marks show which way the angles run.
-    const QFontMetricsF fm(p.font());
-    for (int deg : {0, 90, 180, 270}) {
-        const QString text = QString::number(deg) + QStringLiteral("\u00B0");
-        const QPointF dir = endPoint(deg, 1);
-        QRectF box = labelBox(l.centre + dir * (reach + 2), dir, fm.size(0, text));
-        if (deg == 0 || deg == 180)
-            box.moveBottom(l.centre.y() - 2); // above the axis, clear of a phasor along it
-        p.drawText(box, Qt::AlignCenter, text);
-        taken << box;
-    }
-}
-
-void drawLabels(QPainter& p, const PhasorPicture& pic, const PhasorLayout& l,
-                QVector<QRectF>& taken, const QRectF& bounds) {
-    const QFontMetricsF fm(p.font());
-    // Voltages first: their labels sit at the outer circle, where there is most room.
-    for (int n : {0, 1, 2, 3}) {
-        const PhasorArrow& a = pic.arrows[size_t(n)];
-        if (!a.drawn())
-            continue;
-        const QPointF dir = endPoint(a.angle, 1);
-        const QPointF anchor = l.centre + dir * (radiusOf(a, l) + 6);
-        const QString text = a.label();
-        const QRectF box = freePlace(labelBox(anchor, dir, fm.size(0, text)), taken, bounds);
-        p.setPen(PhasorDiagram::channelColor(a.channel));
-        p.drawText(box, Qt::AlignCenter, text);
-        taken << box;
-    }
+    const QVector<QRectF> boxes = scaleMarkBoxes(l, QFontMetricsF(p.font()));
+    for (qsizetype k = 0; k < boxes.size(); ++k)
+        p.drawText(boxes[k], Qt::AlignCenter, markText(kMarks[k]));
 }
 
 // A short sample of a channel's colour or of a line style, followed by its meaning.
@@ -162,22 +189,27 @@ void drawIdeal(QPainter& p, const PhasorOverlay& overlay, const PhasorLayout& l)
     }
 }
 
-void drawInfo(QPainter& p, const PhasorPicture& pic, const QRectF& r, bool ideal) {
-    double y = r.top();
+// The key, then the texts; a wide area (below the diagram) has them side by side.
+void drawInfo(QPainter& p, const PhasorPicture& pic, const QRectF& area, bool ideal) {
+    const bool sideBySide = area.width() >= 3 * kKeyWidth;
+    double y = area.top();
     for (int ch : {0, 1}) {
         QPen pen(PhasorDiagram::channelColor(ch), kPenWidth);
         pen.setCapStyle(Qt::FlatCap);
         QString text = ch == 0 ? QStringLiteral("1CH") : QStringLiteral("2CH");
         if (!pic.channelHasSignal(ch))
             text += QStringLiteral("  No signal");
-        y = keyLine(p, r.left(), y, pen, text);
+        y = keyLine(p, area.left(), y, pen, text);
     }
     QPen solid(kText, 2);
     solid.setCapStyle(Qt::FlatCap);
-    y = keyLine(p, r.left(), y, solid, QStringLiteral("voltage"));
+    y = keyLine(p, area.left(), y, solid, QStringLiteral("voltage"));
     QPen dashed = solid;
     dashed.setDashPattern({4, 2});
-    y = keyLine(p, r.left(), y, dashed, QStringLiteral("current"));
+    y = keyLine(p, area.left(), y, dashed, QStringLiteral("current"));
+    const QRectF r = sideBySide ? area.adjusted(kKeyWidth, 0, 0, 0) : area;
+    if (sideBySide)
+        y = area.top() - 4;
     y = textBlock(p, r, y + 4,
                   QStringLiteral("Angles from U1, clockwise = lagging; U2 at U1U2, I1 at U1I1, "
                                  "I2 at U2I2 from U2."));
@@ -225,42 +257,91 @@ void PhasorDiagram::paintEvent(QPaintEvent*) {
     paint(p, size(), texts_, overlay_);
 }
 
-void PhasorDiagram::paint(QPainter& p, QSizeF area, const ReadingTexts& texts,
-                          const PhasorOverlay& overlay) {
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(QRectF(QPointF(), area), background());
-    QFont font = p.font();
-    font.setPointSizeF(9);
-    p.setFont(font);
+QFont PhasorDiagram::font() {
+    QFont f;
+    f.setPixelSize(12); // 9 points on the screen; in the painter's units, so a report scales it
+    return f;
+}
 
-    PhasorPicture pic = phasorPicture(texts);
+PhasorPlacement PhasorDiagram::placement(QSizeF area, const ReadingTexts& texts,
+                                         const PhasorOverlay& overlay, KeyPlace key) {
+    PhasorPlacement placed;
+    placed.picture = phasorPicture(texts);
+    PhasorPicture& pic = placed.picture;
     for (size_t n = 0; n < pic.arrows.size(); ++n)
         if (!overlay.names[n].isEmpty())
             pic.arrows[n].name = overlay.names[n];
-    const PhasorLayout l = phasorLayout(area);
-    QVector<QRectF> taken;
-    drawScales(p, l, taken);
-    drawIdeal(p, overlay, l);
-    for (const PhasorArrow& a : pic.arrows) {
-        if (a.drawn())
-            drawArrow(p, a, l);
+    placed.layout = phasorLayout(area, key);
+    const PhasorLayout& l = placed.layout;
+
+    // Arrows pointing the same way are drawn side by side, so that each stays visible.
+    QVector<QLineF> lines;
+    for (size_t n = 0; n < pic.arrows.size(); ++n) {
+        const PhasorArrow& a = pic.arrows[n];
+        if (!a.drawn())
+            continue;
+        int same = 0;
+        for (size_t m = 0; m < n; ++m)
+            if (pic.arrows[m].drawn() &&
+                std::abs(angleDifference(a.angle, pic.arrows[m].angle)) < kCoincidentDegrees)
+                ++same;
+        placed.arrows[n] = arrowLine(a, l, same * kSideStep);
+        lines << placed.arrows[n];
     }
-    const QRectF diagramArea(0, 0, l.infoRect.left(), area.height());
-    drawLabels(p, pic, l, taken, diagramArea.adjusted(2, 2, -2, -2));
+
+    // Labels beyond the tips, clear of the direction marks, the arrows, each other and the key.
+    const QFontMetricsF fm(font());
+    const QRectF bounds = l.diagramRect.adjusted(2, 2, -2, -2);
+    QVector<QRectF> taken = scaleMarkBoxes(l, fm);
+    for (size_t n = 0; n < pic.arrows.size(); ++n) {
+        const PhasorArrow& a = pic.arrows[n];
+        if (!a.drawn())
+            continue;
+        const QPointF dir = endPoint(a.angle, 1);
+        const QPointF anchor = placed.arrows[n].p2() + dir * 6;
+        placed.labels[n] =
+            freePlace(labelBox(anchor, dir, fm.size(0, a.label())), taken, lines, bounds);
+        taken << placed.labels[n];
+    }
+    return placed;
+}
+
+void PhasorDiagram::paint(QPainter& p, QSizeF area, const ReadingTexts& texts,
+                          const PhasorOverlay& overlay, KeyPlace key) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(QRectF(QPointF(), area), background());
+    p.setFont(font());
+
+    const PhasorPlacement placed = placement(area, texts, overlay, key);
+    const PhasorPicture& pic = placed.picture;
+    const PhasorLayout& l = placed.layout;
+    drawScales(p, l);
+    drawIdeal(p, overlay, l);
+    for (size_t n = 0; n < pic.arrows.size(); ++n)
+        if (pic.arrows[n].drawn())
+            drawArrow(p, pic.arrows[n], placed.arrows[n]);
+    for (size_t n = 0; n < pic.arrows.size(); ++n) {
+        if (!pic.arrows[n].drawn())
+            continue;
+        p.setPen(PhasorDiagram::channelColor(pic.arrows[n].channel));
+        p.drawText(placed.labels[n], Qt::AlignCenter, pic.arrows[n].label());
+    }
     if (!pic.anythingDrawn()) {
-        QFont big = font;
-        big.setPointSizeF(14);
+        QFont big = font();
+        big.setPixelSize(19);
         big.setBold(true);
         p.setFont(big);
         p.setPen(kText);
         const QRectF box(l.centre - QPointF(l.currentRadius, 20), QSizeF(2 * l.currentRadius, 40));
         p.fillRect(box, background());
         p.drawText(box, Qt::AlignCenter, QStringLiteral("No signal"));
-        p.setFont(font);
+        p.setFont(font());
     }
     const bool ideal = std::any_of(overlay.ideal.begin(), overlay.ideal.end(),
                                    [](const auto& a) { return a.has_value(); });
     drawInfo(p, pic, l.infoRect, ideal);
+    p.restore();
 }
 
 } // namespace pm

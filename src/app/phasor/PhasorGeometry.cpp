@@ -17,6 +17,7 @@ constexpr double kCurrentRadiusRatio = 0.62;
 constexpr double kLabelRoom = 130;
 constexpr double kVerticalMargin = 28;
 constexpr double kInfoWidth = 200;
+constexpr double kInfoHeight = 200;
 
 } // namespace
 
@@ -66,16 +67,24 @@ QString angleText(double degrees) {
     return fmtval(float(degrees), 1) + QStringLiteral("\u00B0");
 }
 
-PhasorLayout phasorLayout(QSizeF size) {
+PhasorLayout phasorLayout(QSizeF size, KeyPlace key) {
     PhasorLayout l;
-    const double infoWidth = std::min(kInfoWidth, size.width() / 3);
-    const double diagramWidth = size.width() - infoWidth;
-    const double radius =
-        std::min(size.height() / 2 - kVerticalMargin, (diagramWidth - 2 * kLabelRoom) / 2);
+    if (key == KeyPlace::Below) {
+        const double infoHeight = std::min(kInfoHeight, size.height() / 3);
+        l.diagramRect = QRectF(0, 0, size.width(), size.height() - infoHeight);
+        l.infoRect =
+            QRectF(0, l.diagramRect.bottom(), size.width(), infoHeight).adjusted(8, 0, -8, -8);
+    } else {
+        const double infoWidth = std::min(kInfoWidth, size.width() / 3);
+        l.diagramRect = QRectF(0, 0, size.width() - infoWidth, size.height());
+        l.infoRect =
+            QRectF(l.diagramRect.right(), 0, infoWidth, size.height()).adjusted(0, 8, -8, -8);
+    }
+    const double radius = std::min(l.diagramRect.height() / 2 - kVerticalMargin,
+                                   (l.diagramRect.width() - 2 * kLabelRoom) / 2);
     l.voltageRadius = std::max(radius, 0.0);
     l.currentRadius = l.voltageRadius * kCurrentRadiusRatio;
-    l.centre = QPointF(diagramWidth / 2, size.height() / 2);
-    l.infoRect = QRectF(diagramWidth, 0, infoWidth, size.height()).adjusted(0, 8, -8, -8);
+    l.centre = l.diagramRect.center();
     return l;
 }
 

@@ -38,14 +38,17 @@ double angleDifference(double a, double b);
 QString angleText(double degrees);
 
 // Where the diagram lies in a widget of the given size: the circle of the voltage scale, the
-// smaller circle of the current scale, and the column of texts beside them.
+// smaller circle of the current scale with room for the labels around them (diagramRect), and
+// the key and texts beside them or, on a report's page, below them (infoRect).
+enum class KeyPlace { Right, Below };
 struct PhasorLayout {
     QPointF centre;
     double voltageRadius = 0;
     double currentRadius = 0;
+    QRectF diagramRect;
     QRectF infoRect;
 };
-PhasorLayout phasorLayout(QSizeF size);
+PhasorLayout phasorLayout(QSizeF size, KeyPlace key = KeyPlace::Right);
 
 // One arrow of the diagram as read from the panel's texts.
 struct PhasorArrow {

@@ -105,6 +105,7 @@ void TrendTab::recordClicked() {
         return;
     }
     SaveRequest request = saveRequest(services_, kCsvFilter);
+    request.replaces = false; // a recording goes on at the end of an existing log
     if (!lastFolder_.isEmpty())
         request.initDir = lastFolder_;
     const QString path = folderFor(chooseSavePath(services_, request));

@@ -13,10 +13,12 @@
 #include "app/window/Geometry.h"
 #include "app/window/GuideWindow.h"
 #include "app/window/QueuedAlerts.h"
+#include "app/window/StaleOverlay.h"
 #include "app/window/StatusBar.h"
 #include "app/window/WindowPlacement.h"
 #include "app/wiring/WiringPage.h"
 #include "app/wiring/WiringReport.h"
+#include "app/wiring/WiringReportPage.h"
 #include "app/wiring/WiringTab.h"
 #include "platform/SerialPort.h"
 #include "protocol/Download.h"
@@ -103,6 +105,7 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     makeResizable();
 
     core_.changed = [this] { refresh(); };
+    stale_.clock = [this] { return clock(); };
     // Every live reading, whichever tab is shown, goes into the trend.
     core_.replied = [this](ReplyKind kind) {
         if (kind == ReplyKind::Live)
@@ -113,6 +116,7 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
         statusBar1_->showClock();
         trend_->clockTick();
         followRecording();
+        stale_.check();
     };
     // The port the meter answers on: the one the last "Open" was shown for.
     trend_->portName = [this] {
@@ -127,6 +131,8 @@ Form1::Form1(SerialPort& port, QWidget* parent) : QWidget(parent), core_(port, &
     core_.start();
     table_.gridinit();
     refresh();
+    stale_.changed = [this] { showStale(); };
+    showStale();
 }
 
 Form1::~Form1() {
@@ -143,6 +149,7 @@ void Form1::setTelemetry(Telemetry& telemetry) {
 }
 
 void Form1::liveReadingArrived() {
+    stale_.reading();
     followRecording(); // a recording started since is counted from this reading on
     trend_->liveReading(core_.panel);
     if (trend_->recorder().isRecording())
@@ -267,6 +274,7 @@ void Form1::startTimers() {
     for (Timer* timer :
          {&form.Findcom, &form.COMtimout, &form.comunication, &form.Readdat, &form.Timer1})
         timerDrivers_.push_back(std::make_unique<TimerDriver>(*timer));
+    stale_.startTimer();
 }
 
 void Form1::buildTopRow() {
@@ -409,10 +417,12 @@ void Form1::buildViews() {
 
     frame1_ = new RealtimePanel(this);
     frame1_->setGeometry(twipRect(960, 2280, 11655, 6735));
+    panelStale_ = new StaleOverlay(frame1_);
     // The diagram of the live readings takes the panel's place.
     phasor_ = new PhasorDiagram(core_.panel, this);
     phasor_->setObjectName(QStringLiteral("Phasor"));
     phasor_->setGeometry(frame1_->geometry());
+    phasorStale_ = new StaleOverlay(phasor_);
     // ... and so does the trend of the readings.
     trendAlerts_ = std::make_unique<QueuedAlerts>(*this, saveAndPrint_->alerts());
     trend_ = std::make_unique<TrendTab>(saveAndPrint_->services(), saveAndPrint_->openDialog(),
@@ -455,9 +465,13 @@ void Form1::buildViews() {
 void Form1::buildWiring() {
     // The check of the connections, on a live reading or a record: in the panel's place too.
     wiring_ = std::make_unique<WiringTab>();
+    wiring_->clock = [this] { return stale_.clock(); };
     wiringPage_ = new WiringPage(*wiring_, this);
     wiringPage_->setGeometry(frame1_->geometry());
-    wiring_->changed = [this] { wiringPage_->refresh(); };
+    wiring_->changed = [this] {
+        wiringPage_->refresh();
+        showStale(); // a record shown is not live
+    };
 }
 
 void Form1::tabClicked(int index) {
@@ -475,17 +489,38 @@ bool Form1::wiringShown() const {
     return core_.form.realview == kTrue && tabStrip1_->currentIndex() == kWiringTab;
 }
 
+void Form1::showStale() {
+    const QString caption = stale_.stale() ? stale_.caption() : QString();
+    panelStale_->mark(caption);
+    phasorStale_->mark(caption);
+    wiringPage_->markStale(wiring_->record() == 0 ? caption : QString());
+}
+
+bool Form1::readingConfirmed(const QString& verb) {
+    if (wiringShown())
+        return wiring_->record() != 0 ||
+               confirmReadingAge(*alerts_, wiring_->readingTime(), stale_.clock(), verb);
+    return core_.form.realview != kTrue ||
+           confirmReadingAge(*alerts_, stale_.last(), stale_.clock(), verb);
+}
+
 void Form1::saveClicked() {
-    if (trendShown())
+    if (trendShown()) {
         trend_->saveClicked(trendPage_->plot()->render(
             trendPage_->plot()->size() * 2, trend_->titleLine(QDateTime::currentDateTime())));
-    else if (wiringShown())
+        return;
+    }
+    if (!readingConfirmed(QStringLiteral("Save")))
+        return;
+    if (wiringShown())
         wiring_->save(saveAndPrint_->services());
     else
-        saveAndPrint_->save(core_, table_);
+        saveAndPrint_->save(core_, stale_.last(), table_); // read once the dialog has closed
 }
 
 void Form1::printClicked() {
+    if (!trendShown() && !readingConfirmed(QStringLiteral("Print")))
+        return;
     if (trendShown())
         saveAndPrint_->printPicture([this] {
             // The whole landscape page: the picture takes the page's shape.
@@ -498,10 +533,11 @@ void Form1::printClicked() {
                                               trend_->titleLine(QDateTime::currentDateTime()));
         });
     else if (wiringShown())
-        saveAndPrint_->printPicture(
-            [this] { return wiringReportImage(wiringReportContent(*wiring_)); });
+        saveAndPrint_->printDrawing([this](QPainter& p, const QRectF& page) {
+            paintWiringReport(p, page, wiringReportContent(*wiring_));
+        });
     else
-        saveAndPrint_->print(core_, table_);
+        saveAndPrint_->print(core_, stale_.last(), table_);
 }
 
 void Form1::showGuide() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/recall/RecordTableModel.h"
+#include "app/window/ReadingAge.h"
 #include "app/window/RecordingIndicator.h"
 #include "app/window/SaveAndPrint.h"
 #include "link/TimerDriver.h"
@@ -40,6 +41,7 @@ class WiringPage;
 class WiringTab;
 class SerialPort;
 class StatusBar;
+class StaleOverlay;
 
 // The one window: the menus, the buttons, the port and link captions, the real-time panel, the
 // record table, the phasor diagram, the trend of the live readings and the wiring check on five
@@ -63,6 +65,8 @@ public:
     SaveAndPrint& saveAndPrint() { return *saveAndPrint_; }
     TrendTab& trend() { return *trend_; }
     WiringTab& wiring() { return *wiring_; }
+    // The age of the live readings, greying the live views when they are old.
+    StaleWatch& staleWatch() { return stale_; }
     // Where the message about records that did not arrive goes (a message box unless changed).
     void setAlerts(Alerts& alerts) { alerts_ = &alerts; }
     // The time of a reading as the status bar and the recording indicator give it.
@@ -102,6 +106,10 @@ private:
     void buildWiring();
     void saveClicked();
     void printClicked();
+    // Greys the live views without a fresh reading; a record in the Wiring tab is not live.
+    void showStale();
+    // A live view or its report about to be saved or printed: fresh, or wanted anyway.
+    bool readingConfirmed(const QString& verb);
     void aboutClicked();
     void openRecordingClicked();
     // Keeps the recording indicator and polling in step with the recorder: while a recording or a
@@ -122,6 +130,7 @@ private:
     std::unique_ptr<TrendTab> trend_;   // the readings over time, and their log
     std::unique_ptr<WiringTab> wiring_; // the check of the connections
     Alerts* alerts_ = nullptr;          // the message box of Save and Print unless changed
+    StaleWatch stale_;
 
     RecordingIndicator recording_;
 
@@ -144,6 +153,8 @@ private:
     WiringPage* wiringPage_ = nullptr;
     QTableView* grid_ = nullptr;
     StatusBar* statusBar1_ = nullptr;
+    StaleOverlay* panelStale_ = nullptr;
+    StaleOverlay* phasorStale_ = nullptr;
 
     Telemetry* telemetry_ = nullptr; // MQTT and Prometheus, when asked for
     QScrollArea* scroll_ = nullptr;

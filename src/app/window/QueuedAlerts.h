@@ -18,6 +18,10 @@ public:
         QMetaObject::invokeMethod(
             &context_, [this, title, text] { shown_.warn(title, text); }, Qt::QueuedConnection);
     }
+    // A question is asked by a click, never from inside a reply: it waits for its answer.
+    bool ask(const QString& title, const QString& question) override {
+        return shown_.ask(title, question);
+    }
 
 private:
     QObject& context_;

@@ -15,17 +15,21 @@ SaveAndPrint::SaveAndPrint(QWidget& window)
     services_.exporter = &exports_;
 }
 
-void SaveAndPrint::save(const MeterCore& core, const RecordTable& table) {
-    saveClick(core.form.realview, core.form.reccount, core.panel, table, services_);
+void SaveAndPrint::save(const MeterCore& core, const QDateTime& taken, const RecordTable& table) {
+    saveClick(core.form.realview, core.form.reccount, core.panel, taken, table, services_);
 }
 
-void SaveAndPrint::print(const MeterCore& core, const RecordTable& table) {
-    printClick(core.form.realview, core.form.reccount, core.panel, table, CommonDialog1, printer_,
-               alerts_);
+void SaveAndPrint::print(const MeterCore& core, const QDateTime& taken, const RecordTable& table) {
+    printClick(core.form.realview, core.form.reccount, core.panel, taken, table, CommonDialog1,
+               printer_, alerts_);
 }
 
 void SaveAndPrint::printPicture(const std::function<QImage()>& draw) {
     printPictureClick(draw, CommonDialog1, printer_, alerts_);
+}
+
+void SaveAndPrint::printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw) {
+    printDrawingClick(draw, CommonDialog1, printer_, alerts_);
 }
 
 } // namespace pm

@@ -9,6 +9,7 @@
 #include "platform/XlsxWorkbookWriter.h"
 #include "records/Saving.h"
 
+#include <QDateTime>
 #include <QImage>
 #include <functional>
 
@@ -26,12 +27,15 @@ class SaveAndPrint {
 public:
     explicit SaveAndPrint(QWidget& window);
 
-    // "Save" (Command2) and "Print" (Command4), for the view the core shows.
-    void save(const MeterCore& core, const RecordTable& table);
-    void print(const MeterCore& core, const RecordTable& table);
+    // "Save" (Command2) and "Print" (Command4), for the view the core shows; the live view's last
+    // reading came at `taken`.
+    void save(const MeterCore& core, const QDateTime& taken, const RecordTable& table);
+    void print(const MeterCore& core, const QDateTime& taken, const RecordTable& table);
 
     // "Print" on a view that is a picture, drawn once the printer is chosen.
     void printPicture(const std::function<QImage()>& draw);
+    // "Print" on a view that is a report, drawn in report units once the printer is chosen.
+    void printDrawing(const std::function<void(QPainter&, const QRectF&)>& draw);
 
     // The folder saves start in (created when missing): the default one unless changed.
     void setSaveFolder(const QString& folder) { services_.folder = folder; }

@@ -2,6 +2,7 @@
 
 #include "app/jobs/JobGroup.h"
 #include "app/phasor/PhasorDiagram.h"
+#include "app/window/StaleOverlay.h"
 #include "app/wiring/WiringTab.h"
 
 #include <QComboBox>
@@ -74,6 +75,7 @@ WiringPage::WiringPage(WiringTab& tab, QWidget* parent) : QWidget(parent), tab_(
     setAutoFillBackground(true);
 
     diagram_ = named(new PhasorDiagram(tab_.texts(), this), "WiringPhasor");
+    stale_ = new StaleOverlay(diagram_);
     verdict_ = named(new QLabel(this), "WiringVerdict");
     verdict_->setWordWrap(true);
     QFont bold = verdict_->font();
@@ -194,6 +196,12 @@ void WiringPage::settingsChanged() {
     s.loadRange = {double(loadMin_->value()), double(loadMax_->value())};
     common_->setEnabled(s.system == WiringSystem::ThreeWire);
     tab_.setSettings(s);
+}
+
+void WiringPage::markStale(const QString& caption) {
+    stale_->mark(caption);
+    verdict_->setEnabled(caption.isEmpty());
+    details_->setEnabled(caption.isEmpty());
 }
 
 void WiringPage::showTabSettings() {

@@ -12,6 +12,7 @@ namespace pm {
 
 class JobGroup;
 class PhasorDiagram;
+class StaleOverlay;
 class WiringTab;
 
 // The page of the Wiring tab: the settings of the check and the report's fields beside the
@@ -25,6 +26,9 @@ public:
     void refresh();
     // The Jobs window, as "Jobs..." in the Job group opens it.
     void showJobs();
+    // Greys the diagram and the verdict under `caption` ("No reading since 09:07:23"); an empty
+    // caption takes the marking away.
+    void markStale(const QString& caption);
     // Puts the tab's settings and report fields into the controls, as when they were restored.
     void showTabSettings();
 
@@ -47,6 +51,7 @@ private:
     QLabel* verdict_ = nullptr;
     QLabel* details_ = nullptr;
     JobGroup* jobGroup_ = nullptr;
+    StaleOverlay* stale_ = nullptr;
 };
 
 } // namespace pm

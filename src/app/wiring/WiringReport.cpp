@@ -1,13 +1,15 @@
 #include "app/wiring/WiringReport.h"
 
 #include "analysis/WiringVerdict.h"
+#include "app/wiring/WiringReportPage.h"
 #include "app/wiring/WiringTab.h"
+#include "platform/ReportUnits.h"
+#include "protocol/Fmtval.h"
 #include "records/Saving.h"
-#include "records/ViewReport.h"
 
 #include <QBuffer>
-#include <QFontDatabase>
 #include <QImageWriter>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -16,23 +18,62 @@ namespace pm {
 
 namespace {
 
-constexpr int kDpi = 150;
+constexpr int kImageDpi = 150;
+// Enough for a meter number and the time within the 255 bytes a file name may have.
+constexpr int kLongestMeterNumber = 100;
 const QPageLayout kPage(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
                         QPageLayout::Millimeter);
 
-// Draws a block of text across `width` from `y`; gives the y below it.
-double paragraph(QPainter& p, double x, double y, double width, const QString& text) {
-    const QRectF area(x, y, width, 1e6);
-    const QRectF used = p.boundingRect(area, Qt::TextWordWrap, text);
-    p.drawText(area, Qt::TextWordWrap, text);
-    return used.bottom();
+// The panel's text with the sign it leaves off; a value shown as zero stays unsigned.
+QString signedText(const QString& shown, double value) {
+    return value < 0 && textValue(shown) != 0 ? QLatin1Char('-') + shown : shown;
 }
 
-QFont pointFont(double points, bool bold = false, bool fixed = false) {
-    QFont f = fixed ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
+// What the check rests on, a line each: "Line B on terminal 2".
+QStringList settingLines(const WiringSettings& s) {
+    QStringList lines = settingsText(s).split(QStringLiteral("; "));
+    for (QString& line : lines)
+        line[0] = line[0].toUpper();
+    return lines;
+}
+
+// The fitted load angle, unless the verdict already gives it.
+QString loadAngleLine(const WiringResult& r, const QString& verdict) {
+    if (verdict.contains(QLatin1String("Load angle")))
+        return {};
+    const std::optional<double> phi = fittedLoadAngle(r);
+    return phi ? loadAngleText(*phi) : QString();
+}
+
+// K, or why there is none, unless the verdict already gives it.
+QString correctionLine(const WiringResult& r, const QString& verdict) {
+    if (verdict.contains(QLatin1String("K = ")))
+        return {};
+    if (r.threeWire.size() > 1)
+        return QStringLiteral("K: one for each connection the verdict names");
+    if (!r.threeWire.empty())
+        return QStringLiteral("K = ") + correctionText(r.threeWire.front().k);
+    if (r.dead && r.dead->live >= 0 && r.settings.system == WiringSystem::ThreeWire)
+        return QStringLiteral("K = %1, element %2 only, taken as wired right")
+            .arg(correctionText(r.dead->k))
+            .arg(r.dead->live + 1);
+    if (r.settings.system == WiringSystem::ThreeWire)
+        return QStringLiteral("K: no standard connection explains the reading");
+    return QStringLiteral("K: only for the three-wire two-element check");
+}
+
+// Nothing a file system refuses: no separators, wildcards, quotes or control characters, no dot
+// or blank at the ends.
+QString fileNamePart(const QString& text) {
+    QString name = text.simplified().left(kLongestMeterNumber);
+    for (QChar& c : name)
+        if (c.unicode() < 0x20 || QStringLiteral("<>:\"/\\|?*").contains(c))
+            c = u'_';
+    while (name.endsWith(u'.') || name.endsWith(u' '))
+        name.chop(1);
+    while (name.startsWith(u'.'))
+        name.replace(0, 1, u'_');
+    return name;
 }
 
 } // namespace
@@ -40,83 +81,49 @@ QFont pointFont(double points, bool bold = false, bool fixed = false) {
 WiringReportContent wiringReportContent(const WiringTab& tab) {
     WiringReportContent c;
     c.when = tab.clock();
+    c.taken = tab.readingTime();
     c.site = tab.site;
     c.meterNumber = tab.meterNumber;
     c.note = tab.note;
     c.source = tab.sourceText();
-    c.system = settingsText(tab.settings());
+    const WiringResult& r = tab.result();
+    c.settings = settingLines(tab.settings());
     for (int f = 0; f < kFieldCount; ++f)
         c.texts.setText(Field(f), tab.texts().text(Field(f)));
+    for (int ch = 0; ch < 2; ++ch) {
+        const ChannelPower& power = r.channels[size_t(ch)];
+        c.activePower[size_t(ch)] = signedText(c.texts.text(activeField(ch)), power.p);
+        c.reactivePower[size_t(ch)] = signedText(c.texts.text(reactiveField(ch)), power.q);
+    }
     c.overlay = tab.overlay();
     c.verdict = tab.verdict();
-    const WiringResult& r = tab.result();
-    if (r.threeWire.size() > 1)
-        c.k = QStringLiteral("K: one for each connection the verdict names");
-    else if (!r.threeWire.empty())
-        c.k = QStringLiteral("K = ") + correctionText(r.threeWire.front().k);
-    else if (r.dead && r.dead->live >= 0 && r.settings.system == WiringSystem::ThreeWire)
-        c.k = QStringLiteral("K = %1, element %2 only, taken as wired right")
-                  .arg(correctionText(r.dead->k))
-                  .arg(r.dead->live + 1);
-    else if (r.settings.system == WiringSystem::ThreeWire)
-        c.k = QStringLiteral("K: no standard connection explains the reading");
-    else
-        c.k = QStringLiteral("K: only for the three-wire two-element check");
-    c.details = tab.details();
+    if (!c.verdict.isEmpty()) {
+        c.loadAngle = loadAngleLine(r, c.verdict);
+        c.k = correctionLine(r, c.verdict);
+        c.details = tab.details();
+    }
     return c;
 }
 
-void paintWiringReport(QPainter& p, const QRectF& page, double dpi, const WiringReportContent& c) {
-    p.fillRect(page, Qt::white);
-    p.setPen(Qt::black);
-    const double mm = dpi / 25.4;
-    const double left = page.left();
-    const double textWidth = page.width() * 0.46;
-    double y = page.top();
-
-    p.setFont(pointFont(16, true));
-    y = paragraph(p, left, y, textWidth, QStringLiteral("Wiring check, as found")) + 2 * mm;
-    p.setFont(pointFont(9));
-    const QString fields =
-        QStringLiteral("Date and time: %1\nSite: %2\nMeter number: %3\nNote: %4\nReading: %5\n"
-                       "System: %6")
-            .arg(QLocale::c().toString(c.when, QStringLiteral("yyyy-MM-dd HH:mm:ss")), c.site,
-                 c.meterNumber, c.note, c.source, c.system);
-    y = paragraph(p, left, y, textWidth, fields) + 4 * mm;
-
-    p.setFont(pointFont(8, false, true));
-    y = paragraph(p, left, y, textWidth, viewReportLines(c.texts).join(QLatin1Char('\n'))) + 4 * mm;
-
-    p.setFont(pointFont(11, true));
-    y = paragraph(p, left, y, textWidth,
-                  c.verdict.isEmpty() ? QStringLiteral("No reading.") : c.verdict) +
-        2 * mm;
-    y = paragraph(p, left, y, textWidth, c.k) + 3 * mm;
-    p.setFont(pointFont(8.5));
-    paragraph(p, left, y, textWidth, c.details.join(QLatin1Char('\n')));
-
-    // The diagram keeps the proportions it has in the window; drawn at screen size, then scaled.
-    const QRectF area(page.left() + page.width() * 0.5, page.top(), page.width() * 0.5,
-                      page.height() * 0.75);
-    QImage diagram(QSize(800, 560), QImage::Format_RGB32);
-    {
-        QPainter d(&diagram);
-        PhasorDiagram::paint(d, diagram.size(), c.texts, c.overlay);
-    }
-    const QSizeF fitted = QSizeF(diagram.size()).scaled(area.size(), Qt::KeepAspectRatio);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRectF(area.topLeft(), fitted), diagram);
+QString wiringReportName(const WiringReportContent& c) {
+    QString name = fileNamePart(c.meterNumber);
+    if (name.isEmpty())
+        name = QStringLiteral("Wiring check");
+    const QDateTime at = c.taken.isValid() ? c.taken : c.when;
+    return name + QLatin1Char(' ') + QLocale::c().toString(at, QStringLiteral("yyyy-MM-dd HHmm"));
 }
 
 QImage wiringReportImage(const WiringReportContent& content) {
-    const QRect page = kPage.fullRectPixels(kDpi);
+    const QRect page = kPage.fullRectPixels(kImageDpi);
     QImage image(page.size(), QImage::Format_RGB32);
-    const int dotsPerMeter = qRound(kDpi / 0.0254);
+    const int dotsPerMeter = qRound(kImageDpi / 0.0254);
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
     QPainter p(&image);
-    paintWiringReport(p, kPage.paintRectPixels(kDpi), kDpi, content);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    paintWiringReport(p, reportUnits(p, kPage.paintRectPixels(kImageDpi)), content);
     return image;
 }
 
@@ -126,22 +133,26 @@ QByteArray wiringReportPdf(const WiringReportContent& content, QString* why) {
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter pdf(&buffer);
-        pdf.setResolution(kDpi);
+        pdf.setResolution(1200);
         pdf.setPageLayout(kPage);
         pdf.setTitle(QStringLiteral("Wiring check"));
+        pdf.setCreator(QStringLiteral("phasemeter"));
         QPainter p;
         if (!p.begin(&pdf)) {
             *why = QStringLiteral("The PDF could not be started.");
             return {};
         }
-        paintWiringReport(p, QRectF(QPointF(), kPage.paintRectPixels(kDpi).size()), kDpi, content);
+        const QRect area(QPoint(), kPage.paintRectPixels(pdf.resolution()).size());
+        paintWiringReport(p, reportUnits(p, area), content);
         p.end();
     }
     return bytes;
 }
 
 void saveWiringReport(const WiringReportContent& content, SaveServices& s) {
-    const QString path = chooseSavePath(s, saveRequest(s, kWiringFilter));
+    SaveRequest request = saveRequest(s, kWiringFilter);
+    request.fileName = wiringReportName(content);
+    const QString path = chooseSavePath(s, request);
     if (path.isEmpty())
         return;
     QByteArray bytes;

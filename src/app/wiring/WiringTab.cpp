@@ -41,6 +41,7 @@ void WiringTab::liveReading(const ReadingTexts& texts) {
 
 void WiringTab::openRecord(const RecordTable& table, int k) {
     record_ = k;
+    readingTime_ = {}; // the meter keeps no time with its records
     for (int f = 0; f < kFieldCount; ++f)
         texts_.setText(Field(f), table.fieldText(k, Field(f)));
     haveReading_ = true;
@@ -51,8 +52,9 @@ void WiringTab::showLive() {
     if (record_ == 0)
         return;
     record_ = 0;
-    // The record's answer stays until the next live reading replaces it.
+    // The record's answer stays until the next live reading replaces it, with no live time.
     haveReading_ = false;
+    readingTime_ = {};
     if (changed)
         changed();
 }

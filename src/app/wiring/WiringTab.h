@@ -28,7 +28,7 @@ public:
     // The field job the checks are saved to.
     JobSession jobs;
 
-    // The time the report gives.
+    // The time the report gives, and a live reading's time.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     // Something the tab shows has changed: redraw.
     std::function<void()> changed;
@@ -50,8 +50,6 @@ public:
     // The texts checked, as the panel showed them.
     const Panel& texts() const { return texts_; }
     const WiringResult& result() const { return result_; }
-    // When the last live reading came, by `clock`; invalid before the first.
-    const QDateTime& readingTime() const { return readingTime_; }
     // The verdict of the latest reading; the connection it names is held first while it still
     // explains the readings, so it does not flicker between equally good matches.
     const QString& verdict() const { return verdict_; }
@@ -61,6 +59,8 @@ public:
     int record() const { return record_; }
     // "Live readings" or "Record 3".
     QString sourceText() const;
+    // When the live reading checked came; invalid for a record or before the first live reading.
+    const QDateTime& readingTime() const { return readingTime_; }
     PhasorOverlay overlay() const;
 
     // "Save": the one-page report as PDF or PNG.
@@ -73,10 +73,10 @@ private:
     Panel texts_;
     bool haveReading_ = false;
     int record_ = 0;
+    QDateTime readingTime_;
     WiringResult result_;
     QString heldKey_;
     QString verdict_;
-    QDateTime readingTime_;
     bool findingLineB_ = false;
     QString lineBMessage_;
 };
