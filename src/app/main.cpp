@@ -1,6 +1,8 @@
 #include "app/trend/TrendTab.h"
 #include "app/window/AppIcon.h"
 #include "app/window/Form1.h"
+#include "app/wiring/WiringTab.h"
+#include "jobs/JobsLocation.h"
 #include "platform/FileSizeSignal.h"
 #include "platform/QtSerialPort.h"
 #include "protocol/Download.h"
@@ -32,7 +34,16 @@ int main(int argc, char** argv) {
         QStringLiteral("How \"Read\" asks for the records: fixed, one every 100 ms (the default), "
                        "or reply, the next as soon as a reply is in."),
         QStringLiteral("fixed|reply"), QStringLiteral("fixed"));
-    parser.addOptions({log, pacing});
+    const QCommandLineOption jobs(
+        QStringLiteral("jobs"),
+        QStringLiteral("Where the field jobs are kept: a file, or postgresql://user@host:port/db "
+                       "(default: jobs.sqlite in the user's data folder)."),
+        QStringLiteral("URL"));
+    const QCommandLineOption jobsPassword(
+        QStringLiteral("jobs-password-file"),
+        QStringLiteral("The PostgreSQL password, on the first line of FILE (else PGPASSFILE)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({log, pacing, jobs, jobsPassword});
     const pm::TelemetryOptions telemetryOptions;
     telemetryOptions.addTo(parser);
     parser.process(app);
@@ -50,11 +61,21 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    QString jobsError;
+    auto jobsLocation = pm::parseJobsLocation(parser.value(jobs), &jobsError);
+    if (jobsLocation && parser.isSet(jobsPassword))
+        pm::readPasswordFile(parser.value(jobsPassword), &jobsLocation->password, &jobsError);
+    if (!jobsError.isEmpty()) {
+        std::fprintf(stderr, "phasemeter: --jobs: %s\n", qPrintable(jobsError));
+        return 2;
+    }
+
     // Outlives the window that feeds it.
     pm::Telemetry telemetry(*telemetrySettings);
     pm::QtSerialPort port;
     pm::Form1 form(port);
     form.core().form.download.pacing = *recordPacing;
+    form.wiring().jobs.setLocation(*jobsLocation);
     form.startTimers();
     // The window as it was left: its place, its tab, the wiring check's and the trend's choices.
     // In ~/.config/phasemeter/phasemeter.conf; named here so that no other path of the program's

@@ -7,6 +7,7 @@ int runLive(const QStringList& arguments);
 int runDecode(const QStringList& arguments);
 int runRecords(const QStringList& arguments);
 int runWiring(const QStringList& arguments);
+int runJob(const QStringList& arguments);
 
 // A new subcommand is one file with its run function, and one line here.
 std::span<const Command> commands() {
@@ -17,6 +18,8 @@ std::span<const Command> commands() {
         {"records", "Download the stored records into a text, xlsx or CSV file.", runRecords},
         {"wiring", "Check the meter's connections from one reading and print the verdict.",
          runWiring},
+        {"job", "Keep field jobs: checks as found and as left, and the energy to back-bill.",
+         runJob},
     };
     return table;
 }

@@ -4,6 +4,7 @@
 #include "cli/Cli.h"
 #include "cli/HexBlock.h"
 #include "cli/MeterLink.h"
+#include "cli/WiringOptions.h"
 #include "common/SignalWatcher.h"
 #include "platform/PortMap.h"
 #include "protocol/Decode.h"
@@ -424,6 +425,19 @@ int runWiring(const QStringList& arguments) {
             finish);
     }
     return QCoreApplication::exec();
+}
+
+} // namespace pm::cli
+
+namespace pm::cli {
+
+std::optional<WiringSettings> wiringSettingsOf(const QCommandLineParser& parser, QString& error) {
+    try {
+        return settingsFrom(parser);
+    } catch (const Problem& problem) {
+        error = problem.text;
+        return std::nullopt;
+    }
 }
 
 } // namespace pm::cli

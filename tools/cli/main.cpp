@@ -2,6 +2,9 @@
 #include "platform/FileSizeSignal.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -30,7 +33,15 @@ QString overview() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // A job's report is drawn with fonts, which only a GUI application has; it needs no screen.
+    const bool drawing =
+        argc > 2 && std::strcmp(argv[1], "job") == 0 && std::strcmp(argv[2], "report") == 0;
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> application =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     pm::ignoreFileSizeSignal();
     QCoreApplication::setApplicationName(QStringLiteral("phasemeter-cli"));
     const QStringList args = app.arguments().mid(1);

@@ -358,6 +358,12 @@ void Form1::buildMenus() {
     help->setObjectName(QStringLiteral("HelpMenu"));
     add(help, QStringLiteral("&Guide"), keys::guide(), [this] { showGuide(); });
     add(help, QStringLiteral("&About phasemeter"), QKeySequence(), [this] { aboutClicked(); });
+
+    // The field jobs the Wiring tab's Job group saves checks to.
+    auto* jobs = new QAction(QStringLiteral("&Jobs..."), this);
+    jobs->setObjectName(QStringLiteral("JobsAction"));
+    connect(jobs, &QAction::triggered, this, [this] { wiringPage_->showJobs(); });
+    addFileAction(jobs);
 }
 
 void Form1::addFileAction(QAction* action) {

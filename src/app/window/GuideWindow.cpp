@@ -23,6 +23,7 @@ const Chapter kChapters[] = {
     {"Phasor diagram", "phasor.md"},
     {"Trend and recording", "trend.md"},
     {"Wiring check", "wiring.md"},
+    {"Field jobs", "jobs.md"},
     {"Saving and printing", "saving.md"},
     {"MQTT and Prometheus", "telemetry.md"},
     {"Simulator and command line", "tools.md"},

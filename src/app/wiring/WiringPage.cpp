@@ -1,5 +1,6 @@
 #include "app/wiring/WiringPage.h"
 
+#include "app/jobs/JobGroup.h"
 #include "app/phasor/PhasorDiagram.h"
 #include "app/window/StaleOverlay.h"
 #include "app/wiring/WiringTab.h"
@@ -10,8 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace pm {
@@ -93,7 +96,16 @@ WiringPage::WiringPage(WiringTab& tab, QWidget* parent) : QWidget(parent), tab_(
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    layout->addWidget(buildControls());
+    // The settings, the report's fields and the Job group may be taller than the page: they
+    // scroll rather than be cut off.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("WiringControls"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(buildControls());
+    scroll->setFixedWidth(scroll->widget()->width() +
+                          scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    layout->addWidget(scroll);
     layout->addLayout(right, 1);
     refresh();
 }
@@ -140,6 +152,8 @@ QWidget* WiringPage::buildControls() {
     source_ = named(new QLabel(controls), "WiringSource");
     live_ = named(new QPushButton(QStringLiteral("Live"), controls), "WiringLive");
     form->addRow(source_, live_);
+    jobGroup_ = new JobGroup(tab_.jobs, tab_, controls);
+    form->addRow(jobGroup_);
 
     connect(system_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
     connect(common_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(); });
@@ -210,7 +224,12 @@ void WiringPage::showTabSettings() {
         findChild<QLineEdit*>(QLatin1String(names[i]))->setText(fields[i]);
 }
 
+void WiringPage::showJobs() {
+    jobGroup_->showJobs();
+}
+
 void WiringPage::refresh() {
+    jobGroup_->refresh();
     {
         // Found by a reading to earth, or set here: the list shows what the check uses.
         const QSignalBlocker block(common_);

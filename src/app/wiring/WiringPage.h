@@ -10,6 +10,7 @@ class QSpinBox;
 
 namespace pm {
 
+class JobGroup;
 class PhasorDiagram;
 class StaleOverlay;
 class WiringTab;
@@ -23,6 +24,8 @@ public:
 
     // Brings the page up to date with the tab.
     void refresh();
+    // The Jobs window, as "Jobs..." in the Job group opens it.
+    void showJobs();
     // Greys the diagram and the verdict under `caption` ("No reading since 09:07:23"); an empty
     // caption takes the marking away.
     void markStale(const QString& caption);
@@ -47,6 +50,7 @@ private:
     PhasorDiagram* diagram_ = nullptr;
     QLabel* verdict_ = nullptr;
     QLabel* details_ = nullptr;
+    JobGroup* jobGroup_ = nullptr;
     StaleOverlay* stale_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/WiringCheck.h"
+#include "jobs/JobSession.h"
 #include "protocol/Reading.h"
 
 #include <QDateTime>
@@ -23,6 +24,9 @@ public:
     QString site;
     QString meterNumber;
     QString note;
+
+    // The field job the checks are saved to.
+    JobSession jobs;
 
     // The time the report gives, and a live reading's time.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
