@@ -13,7 +13,8 @@ QList<QCommandLineOption> wiringOptions() {
          QStringLiteral("With 3p3w: the voltage terminal that carries line B (the common line)."),
          QStringLiteral("1|2|3")},
         {QStringLiteral("load-angle"),
-         QStringLiteral("The load angles to expect, lagging positive (default -30:60)."),
+         QStringLiteral("The load angles to expect, lagging positive; may wrap past 180 (default "
+                        "-60:60, export 120:240)."),
          QStringLiteral("MIN:MAX")},
     };
 }
