@@ -1,6 +1,7 @@
 #include "RecordFixtures.h"
 #include "TestVectors.h"
 #include "WindowFixture.h"
+#include "link/Comsend.h"
 #include "protocol/Decode.h"
 #include "protocol/Download.h"
 
@@ -177,6 +178,28 @@ TEST_F(Download, CountOfZeroEndsAtOnceAndLeavesTheTable) {
     EXPECT_EQ(rows(), 6);
     EXPECT_EQ(cell(0, 0), "NO.1");
     EXPECT_EQ(cell(1, 1), "");
+}
+
+// Under Recall a recording keeps the live polls going; a poll's reply still on its way when "Read"
+// is clicked is shown as a reading, never read as the count (its first bytes would make one).
+TEST_F(Download, APollsReplyOnItsWayIsNotTakenForTheCount) {
+    clock = 5000;
+    state.realview = pm::kTrue;
+    pm::comsend(state, port, pm::CmdLive);
+    state.realview = pm::kFalse;
+    port.writes.clear();
+    clock += 10;
+    read();
+    EXPECT_TRUE(port.writes.empty()) << "no count while the poll is owed";
+    clock += 20;
+    port.receive(block);
+    EXPECT_EQ(state.reccount, 0);
+    EXPECT_FALSE(state.awaitingCount && state.lastcmd == pm::CmdCount);
+    tick();
+    ASSERT_EQ(port.writes.size(), 1);
+    EXPECT_EQ(port.lastWrite(), kCountCmd);
+    port.receiveHex("03 00");
+    EXPECT_EQ(state.reccount, 3);
 }
 
 TEST_F(Download, ThreeRecordsArePacedOnePerTickAndFillThreeBlocks) {

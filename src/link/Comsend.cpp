@@ -35,6 +35,7 @@ void comsend(FormState& form, SerialPort& port, int code) {
     // Threshold and lastcmd first: the reply may be handled as soon as the frame is out.
     port.setThreshold(replyLength(code));
     form.lastcmd = code;
+    form.lastSentAt = form.now();
     port.output(commandFrame(code));
     // Whatever was waiting belongs to an earlier exchange.
     port.discardInput();

@@ -84,6 +84,8 @@ struct FormState {
     int reccount = 0;  // records reported by the last count reply
     int recindex = 0;  // next record to request; 0 outside a download
     bool awaitingCount = false; // "Read" asked for the count and no count reply has come yet
+    qint64 lastSentAt = -1;     // when the last command went out
+    qint64 lastReplyAt = -1;    // when the last receive event came
     QByteArray inbuf;           // bytes of the last receive event
     DownloadState download;
     // Milliseconds on a steady clock; tests put a clock of their own here.

@@ -21,6 +21,7 @@ ReplyKind oncomm(FormState& form, SerialPort& port, Panel& panel) {
     port.discardInput();
     port.discardOutput();
     form.waitcount = 0; // any reply is a sign of life
+    form.lastReplyAt = form.now();
 
     if (form.linked == kFalse && form.lastcmd == CmdLink) {
         if (!isHandshake(form.inbuf))

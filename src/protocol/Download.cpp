@@ -200,9 +200,30 @@ void askCount(FormState& form, SerialPort& port) {
     tickIn(form, kLongestReplyWaitMs);
 }
 
+// A poll's reply still owed when "Read" is clicked (a live block under a running recording, or the
+// keep-alive) would be read as the count: the count waits for that reply and 25 ms of quiet, or
+// for the longest a meter takes to answer.
+bool pollOwed(const FormState& form) {
+    return form.lastSentAt >= 0 && form.lastReplyAt < form.lastSentAt &&
+           form.now() < form.lastSentAt + kLongestReplyWaitMs;
+}
+
+qint64 countDueAt(const FormState& form) {
+    if (form.lastReplyAt >= form.lastSentAt)
+        return form.lastReplyAt + kQuietMs;
+    return form.lastSentAt + kLongestReplyWaitMs;
+}
+
 // The count did not come whole in its time, or came garbled: asked for again, or given up.
 void countTick(FormState& form, SerialPort& port) {
     DownloadState& d = form.download;
+    if (d.countAsks == 0) {
+        if (const qint64 wait = countDueAt(form) - form.now(); wait > 0)
+            tickIn(form, wait);
+        else
+            askCount(form, port);
+        return;
+    }
     lineMoved(form, port);
     const qint64 due = d.replies > 0
                            ? d.quietFrom + kQuietMs
@@ -232,6 +253,11 @@ void readClick(FormState& form, SerialPort& port) {
     const Pacing pacing = form.download.pacing;
     form.download = DownloadState{};
     form.download.pacing = pacing;
+    if (pollOwed(form)) {
+        form.Readdat.setEnabled(true);
+        tickIn(form, countDueAt(form) - form.now());
+        return;
+    }
     askCount(form, port);
 }
 
