@@ -174,12 +174,14 @@ TEST(JobBackBilling, AnAmbiguousCheckGivesNoK) {
     job.to = RegisterReading{100, day(2)};
     job.checks.push_back(makeCheck(CheckKind::AsFound, day(2), {}, reading, WiringSettings{}));
     ASSERT_TRUE(job.checks.back().verdict.ambiguous);
+    EXPECT_FALSE(job.checks.back().verdict.correct) << "correct is one of the fits, not the answer";
     const BackBilling bill = jobBackBilling(job);
     EXPECT_FALSE(bill.k);
     EXPECT_TRUE(bill.noK.contains("more than one connection")) << bill.noK.toStdString();
 
     job.checks.push_back(makeCheck(CheckKind::AsFound, day(2), {}, reading, commonB()));
     EXPECT_FALSE(job.checks.back().verdict.ambiguous);
+    EXPECT_TRUE(job.checks.back().verdict.correct);
     EXPECT_DOUBLE_EQ(*jobBackBilling(job).k, 1.0);
 }
 
@@ -200,6 +202,7 @@ TEST(JobBackBilling, ADeadElementBillsWithTheOtherAlone) {
     ASSERT_TRUE(check.verdict.k);
     EXPECT_NEAR(*check.verdict.k, std::sqrt(3.0) * cosd(25.8) / cosd(55.8), 1e-9);
     EXPECT_TRUE(check.verdict.connection.contains("element 1 alone"));
+    EXPECT_FALSE(check.verdict.correct);
 }
 
 TEST(JobBackBilling, TheLastAsFoundCheckCounts) {

@@ -12,7 +12,9 @@ CheckVerdict verdictOf(const WiringResult& result) {
     if (!result.threeWire.empty()) {
         const ThreeWireMatch& best = result.threeWire.front();
         v.matched = true;
-        v.correct = best.connection.correct();
+        // Correct only when no other connection fits and both elements are live: a check
+        // filed as correct closes the question of back-billing.
+        v.correct = best.connection.correct() && result.unique() && !result.dead;
         v.connection = best.connection.name();
         v.k = best.k;
         v.loadAngle = best.loadAngle;
