@@ -269,7 +269,10 @@ std::optional<DeadElement> deadElement(const WiringReading& r, const WiringSetti
 } // namespace
 
 WiringReading WiringReading::fromTexts(const ReadingTexts& texts) {
-    const auto value = [&texts](Field f) { return textValue(texts.text(f)); };
+    return fromValues([&texts](Field f) { return textValue(texts.text(f)); });
+}
+
+WiringReading WiringReading::fromValues(const std::function<double(Field)>& value) {
     WiringReading r;
     for (int ch = 0; ch < 2; ++ch) {
         const auto c = size_t(ch);

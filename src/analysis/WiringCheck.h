@@ -1,10 +1,12 @@
 #pragma once
 
 #include "analysis/WiringModel.h"
+#include "protocol/Reading.h"
 
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -62,6 +64,8 @@ struct WiringReading {
     MeterAngles angles;
 
     static WiringReading fromTexts(const ReadingTexts& texts);
+    // From the value of each field, as a recording keeps them.
+    static WiringReading fromValues(const std::function<double(Field)>& value);
 };
 
 enum class Sequence { Positive, Negative, Unknown };

@@ -13,18 +13,7 @@ constexpr qint64 kReadingInterval = 1000;
 constexpr double kMsecsPerHour = 3600.0 * 1000.0;
 
 WiringReading wiringReading(const TrendSeries& series, std::size_t i) {
-    const auto value = [&](Field f) { return double(series.valueAt(i, f)); };
-    WiringReading r;
-    for (int ch = 0; ch < 2; ++ch) {
-        const auto c = size_t(ch);
-        r.volts[c] = value(voltageField(ch));
-        r.amperes[c] = value(currentField(ch));
-        r.activePower[c] = value(activeField(ch));
-        r.reactivePower[c] = value(reactiveField(ch));
-    }
-    r.angles = {wrap360(value(Field::PhaseU1U2)), wrap360(value(Field::PhaseI1I2)),
-                wrap360(value(Field::PhaseU1I1)), wrap360(value(Field::PhaseU2I2))};
-    return r;
+    return WiringReading::fromValues([&](Field f) { return double(series.valueAt(i, f)); });
 }
 
 } // namespace

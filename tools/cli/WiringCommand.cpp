@@ -303,14 +303,9 @@ int runWiring(const QStringList& arguments) {
          QStringLiteral("Check this 22-byte measurement block (44 hex digits) instead of a live "
                         "reading."),
          QStringLiteral("HEX")},
-        {QStringLiteral("system"), QStringLiteral("3p3w (the default), 3p4w or group."),
-         QStringLiteral("3p3w|3p4w|group"), QStringLiteral("3p3w")},
-        {QStringLiteral("elements"),
-         QStringLiteral("With 3p4w: the elements of channel 1 and 2 (default 12)."),
-         QStringLiteral("12|23|31")},
-        {QStringLiteral("common"),
-         QStringLiteral("With 3p3w: the voltage terminal that carries line B (the common line)."),
-         QStringLiteral("1|2|3")},
+    });
+    parser.addOptions(wiringOptions());
+    parser.addOptions({
         {QStringLiteral("earth-block"),
          QStringLiteral("With 3p3w: find line B from this block, read with U1 between terminal 1 "
                         "and earth and U2 between terminal 3 and earth."),
@@ -318,10 +313,6 @@ int runWiring(const QStringList& arguments) {
         {QStringLiteral("earth-port"),
          QStringLiteral("With 3p3w: take that reading to earth from the meter on this port first."),
          QStringLiteral("DEV")},
-        {QStringLiteral("load-angle"),
-         QStringLiteral("The load angles to expect, lagging positive; may wrap past 180 (default "
-                        "-60:60, export 120:240)."),
-         QStringLiteral("MIN:MAX")},
         {QStringLiteral("format"), QStringLiteral("text (the default) or json."),
          QStringLiteral("text|json"), QStringLiteral("text")},
     });
