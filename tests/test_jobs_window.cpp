@@ -70,12 +70,14 @@ TEST(JobsWindow, SavesTheLiveReadingAndShowsItInTheJobsWindow) {
     asFound->click();
     EXPECT_TRUE(tab.jobs.job()->checks.empty());
     EXPECT_TRUE(group.findChild<QLabel*>("JobSaveProblem")->text().contains("Not saved"));
-    tab.liveReading(reversedReading());
+    const QByteArray block = QByteArray::fromHex("10271027000000000101AA00BB00CC00DD0000008813");
+    tab.liveReading(reversedReading(), block);
     asFound->click();
     ASSERT_EQ(tab.jobs.job()->checks.size(), 1u)
         << group.findChild<QLabel*>("JobSaveProblem")->text().toStdString();
     EXPECT_EQ(tab.jobs.job()->checks[0].kind, CheckKind::AsFound);
     EXPECT_EQ(tab.jobs.job()->checks[0].time, now); // when the reading came
+    EXPECT_EQ(tab.jobs.job()->checks[0].block, block) << "the meter's own bytes are kept";
     EXPECT_TRUE(
         group.findChild<QLabel*>("JobCurrent")->toolTip().contains("1 as found, 0 as left"));
 

@@ -101,8 +101,9 @@ bool JobSession::update(const Job& edited, QString* error) {
     return reload(edited.id, error);
 }
 
-bool JobSession::saveCheck(CheckKind kind, const QDateTime& time, const ReadingTexts& texts,
-                           const WiringSettings& settings, QString* error) {
+bool JobSession::saveCheck(CheckKind kind, const QDateTime& time, const QByteArray& block,
+                           const ReadingTexts& texts, const WiringSettings& settings,
+                           QString* error) {
     if (!job_) {
         *error = QStringLiteral("Open or start a job first.");
         return false;
@@ -110,7 +111,7 @@ bool JobSession::saveCheck(CheckKind kind, const QDateTime& time, const ReadingT
     JobStore* s = store(error);
     if (!s)
         return false;
-    JobCheck check = makeCheck(kind, time, {}, texts, settings);
+    JobCheck check = makeCheck(kind, time, block, texts, settings);
     if (!s->addCheck(job_->id, check))
         return failed(s, error);
     // Read back: another engineer may have saved checks to the same job meanwhile.

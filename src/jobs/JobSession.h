@@ -30,8 +30,8 @@ public:
     // Everything but the checks, as edited.
     bool update(const Job& edited, QString* error);
     // The reading and the check's settings as the "as found" or "as left" of the open job.
-    bool saveCheck(CheckKind kind, const QDateTime& time, const ReadingTexts& texts,
-                   const WiringSettings& settings, QString* error);
+    bool saveCheck(CheckKind kind, const QDateTime& time, const QByteArray& block,
+                   const ReadingTexts& texts, const WiringSettings& settings, QString* error);
 
     // Called after every change of the job open (the Job group, the Jobs window).
     void onChanged(std::function<void()> listener) { listeners_.push_back(std::move(listener)); }

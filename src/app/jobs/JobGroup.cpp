@@ -160,7 +160,8 @@ void JobGroup::save(CheckKind kind) {
         return;
     }
     QString error;
-    if (!session_.saveCheck(kind, taken.toUTC(), tab_.texts(), tab_.settings(), &error))
+    if (!session_.saveCheck(kind, taken.toUTC(), tab_.block(), tab_.texts(), tab_.settings(),
+                            &error))
         showLine(problem_, error);
     else
         showLine(problem_, QStringLiteral("Saved as %1.")

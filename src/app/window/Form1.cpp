@@ -154,7 +154,7 @@ void Form1::liveReadingArrived() {
     trend_->liveReading(core_.panel);
     if (trend_->recorder().isRecording())
         recording_.reading();
-    wiring_->liveReading(core_.panel);
+    wiring_->liveReading(core_.panel, core_.form.inbuf);
     const QDateTime now = clock();
     if (telemetry_)
         telemetry_->liveReading(now, core_.panel);

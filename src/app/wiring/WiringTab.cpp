@@ -10,7 +10,7 @@
 
 namespace pm {
 
-void WiringTab::liveReading(const ReadingTexts& texts) {
+void WiringTab::liveReading(const ReadingTexts& texts, const QByteArray& block) {
     if (record_ != 0)
         return;
     if (findingLineB_) {
@@ -33,6 +33,7 @@ void WiringTab::liveReading(const ReadingTexts& texts) {
     }
     for (int f = 0; f < kFieldCount; ++f)
         texts_.setText(Field(f), texts.text(Field(f)));
+    block_ = block.size() == 22 ? block : QByteArray(); // only a whole measurement block
     readingTime_ = clock();
     const bool first = !haveReading_;
     haveReading_ = true;
@@ -42,6 +43,7 @@ void WiringTab::liveReading(const ReadingTexts& texts) {
 void WiringTab::openRecord(const RecordTable& table, int k) {
     record_ = k;
     readingTime_ = {}; // the meter keeps no time with its records
+    block_.clear();
     for (int f = 0; f < kFieldCount; ++f)
         texts_.setText(Field(f), table.fieldText(k, Field(f)));
     haveReading_ = true;

@@ -33,8 +33,9 @@ public:
     // Something the tab shows has changed: redraw.
     std::function<void()> changed;
 
-    // A live reading as the panel shows it; checked while the tab follows the live readings.
-    void liveReading(const ReadingTexts& texts);
+    // A live reading as the panel shows it, and the meter's block it came from; checked while
+    // the tab follows the live readings.
+    void liveReading(const ReadingTexts& texts, const QByteArray& block = {});
     // Record k of the table, checked in place of the live readings until "Live".
     void openRecord(const RecordTable& table, int k);
     // "Live": back to the live readings (they are checked from the next one on).
@@ -49,6 +50,8 @@ public:
     const WiringSettings& settings() const { return settings_; }
     // The texts checked, as the panel showed them.
     const Panel& texts() const { return texts_; }
+    // The meter's 22 bytes of the live reading checked; empty for a record, whose bytes are gone.
+    const QByteArray& block() const { return block_; }
     const WiringResult& result() const { return result_; }
     // The verdict of the latest reading; the connection it names is held first while it still
     // explains the readings, so it does not flicker between equally good matches.
@@ -71,6 +74,7 @@ private:
 
     WiringSettings settings_;
     Panel texts_;
+    QByteArray block_;
     bool haveReading_ = false;
     int record_ = 0;
     QDateTime readingTime_;
