@@ -314,9 +314,8 @@ QString shareText(const std::optional<double>& share) {
     return share ? fmtval(float(*share * 100), 1) + QLatin1Char('%') : QStringLiteral("none");
 }
 
-QString fourWirePhrase(const WiringResult& r, const FourWireMatch& m) {
-    if (m.faults() == 0 && !m.voltagesSwapped)
-        return QStringLiteral("correct");
+// The voltages as swapped or not, and the current each channel really carries.
+QString fourWireNames(const WiringResult& r, const FourWireMatch& m) {
     QStringList names;
     if (m.voltagesSwapped)
         names << QStringLiteral("voltages swapped");
@@ -325,6 +324,12 @@ QString fourWirePhrase(const WiringResult& r, const FourWireMatch& m) {
                      .arg(ch + 1)
                      .arg(fourWireCurrent(r.settings, ch, m.channels[size_t(ch)]).phasorName());
     return names.join(QStringLiteral(", "));
+}
+
+QString fourWirePhrase(const WiringResult& r, const FourWireMatch& m) {
+    if (m.faults() == 0 && !m.voltagesSwapped)
+        return QStringLiteral("correct");
+    return fourWireNames(r, m);
 }
 
 QString sharesText(const WiringSettings& s, const FourWireMatch& m) {
@@ -472,17 +477,9 @@ QStringList matchLines(const WiringResult& r) {
     for (const ThreeWireMatch& m : r.threeWire)
         lines << QStringLiteral("%1: %2, K = %3")
                      .arg(m.connection.name(), loadAngleText(m.loadAngle), correctionText(m.k));
-    for (const FourWireMatch& m : r.fourWire) {
-        QStringList names;
-        if (m.voltagesSwapped)
-            names << QStringLiteral("voltages swapped");
-        for (int ch = 0; ch < 2; ++ch)
-            names << QStringLiteral("I%1 = %2")
-                         .arg(ch + 1)
-                         .arg(fourWireCurrent(r.settings, ch, m.channels[size_t(ch)]).phasorName());
-        lines << names.join(QStringLiteral(", ")) + QStringLiteral(": ") +
-                     loadAngleText(m.loadAngle) + QStringLiteral(", ") + sharesText(r.settings, m);
-    }
+    for (const FourWireMatch& m : r.fourWire)
+        lines << fourWireNames(r, m) + QStringLiteral(": ") + loadAngleText(m.loadAngle) +
+                     QStringLiteral(", ") + sharesText(r.settings, m);
     return lines;
 }
 
